@@ -1,0 +1,33 @@
+# The two commands of the project: `make run` and `make test`.
+BUILD_TEST ?= build/test
+BUILD_RUN ?= build/run
+BUILD_FUZZ ?= build/fuzz
+JOBS ?= $(shell nproc)
+
+.PHONY: test run deps deps-test build-test fuzz-smoke clean format
+
+test: deps-test build-test
+	ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
+	$(MAKE) fuzz-smoke
+
+deps:
+	scripts/install-deps build
+
+deps-test:
+	scripts/install-deps test
+
+build-test:
+	cmake -S . -B $(BUILD_TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVO2_SANITIZER=address
+	cmake --build $(BUILD_TEST)
+
+# Builds the libFuzzer targets with clang and runs each for a short while.
+fuzz-smoke:
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_FUZZ=ON
+	cmake --build $(BUILD_FUZZ)
+	scripts/run-fuzzers $(BUILD_FUZZ) 20
+
+clean:
+	rm -rf build
+
+format:
+	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
