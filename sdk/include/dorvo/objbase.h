@@ -370,6 +370,13 @@ STDAPI StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz);
  * zero (39), or 0 when cchMax is too small. */
 STDAPI_(int) StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 
+/* Any thread: the full path of the shared library (or program) that contains addressInModule;
+ * null means the program itself. Writes at most size characters with the terminating zero and
+ * returns the characters written without it; when the path does not fit it is cut to size - 1
+ * characters and size is returned. 0 on failure. An in-process server passes the address of one
+ * of its own functions to learn the path it registers. */
+STDAPI_(DWORD) DorvoGetModuleFileName(const void* addressInModule, LPWSTR buffer, DWORD size);
+
 /* Exports of an in-process server library. */
 typedef HRESULT(STDAPICALLTYPE* LPFNGETCLASSOBJECT)(REFCLSID, REFIID, LPVOID*);
 typedef HRESULT(STDAPICALLTYPE* LPFNCANUNLOADNOW)(void);
