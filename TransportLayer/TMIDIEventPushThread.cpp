@@ -1,0 +1,9 @@
+#include "TMIDIEventPushThread.h"
+
+#include "TMIDITransport.h"
+
+TMIDIEventPushThread::TMIDIEventPushThread(TMIDITransport* transport) : m_transport(transport) {}
+
+void TMIDIEventPushThread::run() {
+    m_transport->runPusherLoop();
+}
