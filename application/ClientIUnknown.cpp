@@ -1,0 +1,124 @@
+#include "ClientIUnknown.h"
+
+#include "ClientIConnectionPoint.h"
+#include "DorvoAssert.h"
+
+#include <QMutexLocker>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Asks an inner object's own query function; a service that could not be made answers nothing.
+template <class Inner> bool answeredBy(Inner* inner, REFIID iid, void** out) {
+    return inner && SUCCEEDED(inner->ownQueryInterface(iid, out));
+}
+
+} // namespace
+
+ClientIUnknown::ClientIUnknown() : TInnerObject(nullptr) {
+    m_portMapLock.reset(new (std::nothrow) QRecursiveMutex);
+    m_portListLock.reset(new (std::nothrow) QRecursiveMutex);
+    createServices();
+    if (m_container) {
+        m_container->AddConnectionPoint(&IID_IMPNotificationSink);
+        // Nothing is ever sent on the second point; components may still advise on it.
+        m_container->AddConnectionPoint(&IID_IMPSecondarySink);
+    }
+    // The machine's port accessor is created here once the transport layer provides it; the
+    // port list source stays null until the window sets it.
+}
+
+void ClientIUnknown::createServices() {
+    // The asynchronous output and the client services are made here, in this order, before the
+    // time information, once the port services provide them.
+    m_timeInfo = new (std::nothrow) ClientIMPTimeInfo(this);
+    m_qtBasedHost = new (std::nothrow) ClientIMPQTBasedHost(this);
+    m_container = new (std::nothrow) ClientIConnectionPointContainer(this);
+}
+
+ClientIUnknown::~ClientIUnknown() {
+    m_workspaceWindow = nullptr;
+    // The open inputs are closed and the output writers removed here, each output under its
+    // port lock and then the port map lock, before the port locks and the port map lock go.
+    m_portMapLock.reset();
+    freeCachedPortLists();
+    m_portListLock.reset();
+    releaseServices();
+}
+
+void ClientIUnknown::releaseServices() {
+    // This object's count is zero now, so each inner object frees itself on this release.
+    auto release = [](auto*& inner) {
+        if (inner)
+            inner->Release();
+        inner = nullptr;
+    };
+    release(m_container);
+    release(m_qtBasedHost);
+    release(m_timeInfo);
+    release(m_clientServices);
+    release(m_asyncOutput);
+}
+
+HRESULT ClientIUnknown::QueryInterface(REFIID iid, void** out) {
+    if (!DORVO_CHECK(out))
+        return E_POINTER;
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown)) {
+        *out = static_cast<IUnknown*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (answeredBy(m_asyncOutput, iid, out) || answeredBy(m_clientServices, iid, out))
+        return S_OK;
+    if (m_clientServices && IsEqualIID(iid, IID_IMPClientServices)) {
+        *out = static_cast<IMPClientServices*>(m_clientServices->interfacePointer());
+        AddRef();
+        return S_OK;
+    }
+    if (answeredBy(m_qtBasedHost, iid, out) || answeredBy(m_timeInfo, iid, out) ||
+        answeredBy(m_container, iid, out))
+        return S_OK;
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT ClientIUnknown::Notify(const MPNOTIFICATION* notification) {
+    // A sink would read the record; a missing one must not reach the components.
+    if (!DORVO_CHECK(notification))
+        return E_POINTER;
+    ClientIConnectionPoint* point =
+        m_container ? m_container->pointFor(IID_IMPNotificationSink) : nullptr;
+    if (!point)
+        return E_FAIL;
+    // A sink may unadvise (itself or another) while it is notified: the calls go to the sinks
+    // advised when the notification started, each kept alive until its call returned.
+    std::vector<IUnknown*> sinks;
+    sinks.reserve(point->connections().size());
+    for (const ClientIConnectionPoint::Connection& connection : point->connections()) {
+        connection.sink->AddRef();
+        sinks.push_back(connection.sink);
+    }
+    for (IUnknown* sink : sinks) {
+        static_cast<IMPNotificationSink*>(sink)->OnNotify(notification);
+        sink->Release();
+    }
+    return S_OK;
+}
+
+void ClientIUnknown::freeCachedPortLists() {
+    QMutexLocker<QRecursiveMutex> lock(m_portListLock.get());
+    freePortList(m_cachedPortLists[0]);
+    freePortList(m_cachedPortLists[1]);
+}
+
+void ClientIUnknown::freePortList(MPPORTLIST& list) {
+    if (list.ports) {
+        for (DWORD i = 0; i < list.count; ++i)
+            CoTaskMemFree(list.ports[i].name);
+        CoTaskMemFree(list.ports);
+    }
+    list.count = 0;
+    list.ports = nullptr;
+}
