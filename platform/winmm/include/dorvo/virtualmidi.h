@@ -28,8 +28,9 @@ class DevicePort {
 public:
     virtual ~DevicePort() = default;
     // Any thread: bytes that arrive on the input device; short messages are recognised as such,
-    // system-exclusive bytes fill the input buffers in order.
-    virtual void emit(const std::uint8_t* bytes, std::size_t count) = 0;
+    // system-exclusive bytes fill the input buffers in order. (Not called `emit`: Qt defines
+    // that word as a macro.)
+    virtual void emitBytes(const std::uint8_t* bytes, std::size_t count) = 0;
 };
 
 // A simulated piece of hardware behind an output/input pair of one name.
