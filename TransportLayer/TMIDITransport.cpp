@@ -176,6 +176,11 @@ int TMIDITransport::startSysex(int len, const BYTE* bytes) {
 }
 
 int TMIDITransport::appendSysex(int len, const BYTE* bytes) {
+    // Grown by doubling: appending alone re-allocates the whole buffer for nearly every piece of
+    // a long dump, which makes receiving it quadratic.
+    const qsizetype needed = m_sysexBuffer->size() + len;
+    if (m_sysexBuffer->capacity() < needed)
+        m_sysexBuffer->reserve(std::max(needed, 2 * m_sysexBuffer->capacity()));
     m_sysexBuffer->append(reinterpret_cast<const char*>(bytes), len);
     m_sysexLength += len;
     if (bytes[len - 1] == kSysexEnd)

@@ -406,11 +406,13 @@ MIDIHDR* TWinMIDI::takeFreeOutputHeader() {
 }
 
 void TWinMIDI::pauseAfterChunk() {
+    // The clock counts whole milliseconds, so the completion may lie up to one tick before the
+    // reading: one tick more makes sure that a full pause has passed.
     const DWORD completed = timeGetTime();
     for (;;) {
         const DWORD elapsed = timeGetTime() - completed;
-        if (elapsed >= kChunkPauseMs)
+        if (elapsed > kChunkPauseMs)
             return;
-        QThread::msleep(kChunkPauseMs - elapsed);
+        QThread::msleep(kChunkPauseMs + 1 - elapsed);
     }
 }

@@ -1,0 +1,215 @@
+// The receive path of one open input on a virtual device: from the driver's input callback
+// through the ring, the reader thread and the parser to a sink. Counters: events delivered per
+// second, events lost, and callback-to-sink latency (median and 99th percentile). Also the memory
+// that one open input holds.
+#include "TWinMIDI.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdlib>
+#include <dorvo/virtualmidi.h>
+#include <fstream>
+#include <malloc.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const std::string kDevice = "Dorvo Loopback 1";
+constexpr int kMaxEvents = 1 << 18; // the sequence number travels in channel and data bytes
+
+// Looked up in the device list directly: the port accessor would write the user's settings.
+int inputPortNumber() {
+    for (UINT index = 0; index < midiInGetNumDevs(); ++index) {
+        MIDIINCAPSW caps{};
+        if (midiInGetDevCapsW(index, &caps, sizeof caps) == MMSYSERR_NOERROR &&
+            QString::fromUtf16(caps.szPname) == QString::fromStdString(kDevice))
+            return int(index) + 1;
+    }
+    return 0;
+}
+
+// Timestamps every event on arrival, indexed by the sequence number it carries.
+class LatencySink : public TMIDIReaderRefConInterface {
+public:
+    explicit LatencySink(const std::vector<Clock::time_point>& sent)
+        : m_sent(sent), m_latencies(sent.size()) {}
+    void receiveEvent(MPEVENT* event) override {
+        const auto now = Clock::now();
+        const std::size_t sequence = event->channel << 14 | event->data[1] << 7 | event->data[0];
+        if (sequence < m_sent.size())
+            m_latencies[sequence] = now - m_sent[sequence];
+        m_received.fetch_add(1, std::memory_order_release);
+    }
+    int received() const { return m_received.load(std::memory_order_acquire); }
+    std::vector<Clock::duration> latencies(int count) const {
+        return {m_latencies.begin(), m_latencies.begin() + count};
+    }
+
+private:
+    const std::vector<Clock::time_point>& m_sent;
+    std::vector<Clock::duration> m_latencies;
+    std::atomic<int> m_received{0};
+};
+
+DWORD noteOnCarrying(int sequence) {
+    const DWORD status = 0x90 | DWORD(sequence >> 14 & 0x0F);
+    return status | DWORD(sequence & 0x7F) << 8 | DWORD(sequence >> 7 & 0x7F) << 16;
+}
+
+double microseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+void report(benchmark::State& state, const LatencySink& sink, int offered, Clock::duration span) {
+    const int received = sink.received();
+    auto latencies = sink.latencies(offered);
+    latencies.erase(std::remove(latencies.begin(), latencies.end(), Clock::duration::zero()),
+                    latencies.end());
+    std::sort(latencies.begin(), latencies.end());
+    const auto at = [&](double q) {
+        return latencies.empty() ? 0.0
+                                 : microseconds(latencies[std::size_t(q * (latencies.size() - 1))]);
+    };
+    const double seconds = std::chrono::duration<double>(span).count();
+    state.counters["offered_per_s"] = offered / seconds;
+    state.counters["delivered_per_s"] = received / seconds;
+    state.counters["lost"] = offered - received;
+    state.counters["latency_p50_us"] = at(0.5);
+    state.counters["latency_p99_us"] = at(0.99);
+    state.counters["latency_max_us"] = latencies.empty() ? 0.0 : microseconds(latencies.back());
+}
+
+void waitForDelivery(const LatencySink& sink, int offered) {
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (sink.received() < offered && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Calls the driver's callback as the MIDI layer would, at range(0) events per second (0: as
+// fast as possible), for half a second's worth of events.
+void BM_CallbackToSink(benchmark::State& state) {
+    const int rate = int(state.range(0));
+    const int count = std::min(kMaxEvents, rate ? rate / 2 : kMaxEvents);
+    std::vector<Clock::time_point> sent(std::size_t(count), Clock::time_point{});
+    for (auto _ : state) {
+        LatencySink sink(sent);
+        TWinMIDI midi;
+        if (!midi.openInput(inputPortNumber(), &sink)) {
+            state.SkipWithError("cannot open the virtual input");
+            return;
+        }
+        const auto instance = reinterpret_cast<DWORD_PTR>(&midi);
+        const auto start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            if (rate) {
+                const auto due =
+                    start + std::chrono::nanoseconds(std::int64_t(i) * 1000000000 / rate);
+                while (Clock::now() < due) {
+                }
+            }
+            sent[std::size_t(i)] = Clock::now();
+            TWinMIDI::midiInProc(nullptr, MIM_DATA, instance, noteOnCarrying(i), 0);
+        }
+        const auto span = Clock::now() - start;
+        waitForDelivery(sink, count);
+        report(state, sink, count, span);
+        midi.closeInput();
+    }
+}
+BENCHMARK(BM_CallbackToSink)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(200000)
+    ->Arg(400000)
+    ->Arg(0)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same through the virtual device: bytes injected at the device, delivered by the layer's
+// own thread to the callback. The latency includes the layer's part.
+void BM_DeviceToSink(benchmark::State& state) {
+    const int rate = int(state.range(0));
+    const int count = std::min(kMaxEvents, rate / 2);
+    std::vector<Clock::time_point> sent(std::size_t(count), Clock::time_point{});
+    for (auto _ : state) {
+        LatencySink sink(sent);
+        TWinMIDI midi;
+        if (!midi.openInput(inputPortNumber(), &sink)) {
+            state.SkipWithError("cannot open the virtual input");
+            return;
+        }
+        const auto start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            const auto due = start + std::chrono::nanoseconds(std::int64_t(i) * 1000000000 / rate);
+            while (Clock::now() < due) {
+            }
+            const DWORD message = noteOnCarrying(i);
+            sent[std::size_t(i)] = Clock::now();
+            dorvo::virtualmidi::inject(kDevice, {std::uint8_t(message), std::uint8_t(message >> 8),
+                                                 std::uint8_t(message >> 16)});
+        }
+        const auto span = Clock::now() - start;
+        waitForDelivery(sink, count);
+        report(state, sink, count, span);
+        midi.closeInput();
+    }
+}
+BENCHMARK(BM_DeviceToSink)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(200000)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+std::size_t heapBytes() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// What one open input holds: heap (buffers, headers, ring) and resident memory right after the
+// open, before any input arrived.
+void BM_MemoryPerOpenInput(benchmark::State& state) {
+    class NullSink : public TMIDIReaderRefConInterface {
+        void receiveEvent(MPEVENT*) override {}
+    } sink;
+    const int port = inputPortNumber();
+    for (auto _ : state) {
+        const std::size_t heapBefore = heapBytes();
+        const long residentBefore = residentBytes();
+        TWinMIDI midi;
+        if (!midi.openInput(port, &sink)) {
+            state.SkipWithError("cannot open the virtual input");
+            return;
+        }
+        state.counters["heap_bytes"] = double(heapBytes() - heapBefore);
+        state.counters["resident_bytes"] = double(residentBytes() - residentBefore);
+        midi.closeInput();
+    }
+}
+BENCHMARK(BM_MemoryPerOpenInput)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("DORVO2_MIDI", "virtual", 1);
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
