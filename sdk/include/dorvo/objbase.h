@@ -339,7 +339,9 @@ static inline int IsEqualGUID(REFGUID a, REFGUID b) {
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 #endif
 
-/* Any thread: counts this thread's entries; every successful call needs a CoUninitialize. */
+/* Any thread: counts this thread's entries; every successful call needs a CoUninitialize.
+ * Objects are always called on the caller's own thread, so creating and using them works
+ * without entering an apartment; the count only gives callers the usual answers. */
 STDAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 /* Any thread: leaves what the matching CoInitializeEx entered. */
 STDAPI_(void) CoUninitialize(void);
