@@ -25,13 +25,12 @@ void MidiCallbackLog::record(UINT message, DWORD_PTR param1, DWORD_PTR param2, b
         const auto* data = reinterpret_cast<const std::uint8_t*>(entry.header->lpData);
         entry.bytes.assign(data, data + count);
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_entries.push_back(entry);
-    }
-    m_changed.notify_all();
     if (onEntry)
         onEntry(entry);
+    // Last: a test may end, and destroy the log, as soon as it sees the entry.
+    std::lock_guard lock(m_mutex);
+    m_entries.push_back(entry);
+    m_changed.notify_all();
 }
 
 std::vector<MidiCallbackEntry> MidiCallbackLog::entries() const {

@@ -39,7 +39,7 @@ public:
     // Polls the condition (called without the log's lock) until it holds or 20 s passed.
     bool waitUntil(const std::function<bool()>& condition) const;
     void clear();
-    // Runs inside the callback after recording, on the layer's thread.
+    // Runs inside the callback, on the layer's thread, before the entry is recorded.
     std::function<void(const MidiCallbackEntry&)> onEntry;
 
 private:

@@ -167,10 +167,15 @@ protected:
     }
     // Logs live until after TearDown has closed what is still open.
     MidiCallbackLog& newLog() { return m_logs.emplace_back(); }
+    // So are input buffers: a failed test may leave them queued.
+    InputBuffers& newBuffers(std::size_t count, std::size_t size) {
+        return m_buffers.emplace_back(count, size);
+    }
     void forget(HMIDIIN in) { std::erase(m_inputs, in); }
     void forget(HMIDIOUT out) { std::erase(m_outputs, out); }
 
     std::list<MidiCallbackLog> m_logs;
+    std::list<InputBuffers> m_buffers;
     std::vector<HMIDIIN> m_inputs;
     std::vector<HMIDIOUT> m_outputs;
 };
@@ -304,7 +309,7 @@ TEST_F(VirtualLayer, OutputShortMessagesUseRunningStatusAndRefuseWhatIsNoMessage
 TEST_F(VirtualLayer, LongSysexFillsBuffersInOrder) {
     MidiCallbackLog& log = newLog();
     HMIDIIN in = openInput(kLoop1, log);
-    InputBuffers buffers(4, 4096);
+    InputBuffers& buffers = newBuffers(4, 4096);
     buffers.queue(in);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
 
@@ -342,7 +347,7 @@ TEST_F(VirtualLayer, LongSysexFillsBuffersInOrder) {
 TEST_F(VirtualLayer, SysexEndingOnABufferBoundaryLeavesTheNextBufferQueued) {
     MidiCallbackLog& log = newLog();
     HMIDIIN in = openInput(kLoop1, log);
-    InputBuffers buffers(2, 16);
+    InputBuffers& buffers = newBuffers(2, 16);
     buffers.queue(in);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
     vm::inject(kLoop1, sysex(16));
@@ -356,7 +361,7 @@ TEST_F(VirtualLayer, SysexEndingOnABufferBoundaryLeavesTheNextBufferQueued) {
 TEST_F(VirtualLayer, RealTimeBytesInsideSysexArriveAsShortMessagesInOrder) {
     MidiCallbackLog& log = newLog();
     HMIDIIN in = openInput(kLoop1, log);
-    InputBuffers buffers(2, 64);
+    InputBuffers& buffers = newBuffers(2, 64);
     buffers.queue(in);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
     vm::inject(kLoop1, {0xF0, 0x43, 0xF8, 0x10, 0xFE, 0x20, 0xF7, 0x90, 0x3C, 0x40});
@@ -378,7 +383,7 @@ TEST_F(VirtualLayer, SysexWithoutABufferIsDroppedWholeAndTheNextOneArrives) {
     WarningCapture warnings;
     MidiCallbackLog& log = newLog();
     HMIDIIN in = openInput(kLoop1, log);
-    InputBuffers buffers(2, 8);
+    InputBuffers& buffers = newBuffers(2, 8);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
     vm::inject(kLoop1, {0xF0, 0x01, 0x02});
     // A buffer that comes in the middle of a lost message must not receive its tail.
@@ -396,7 +401,7 @@ TEST_F(VirtualLayer, SysexWithoutABufferIsDroppedWholeAndTheNextOneArrives) {
 TEST_F(VirtualLayer, InterruptedSysexReturnsItsBufferAsAnErrorAndBadBytesAsErrors) {
     MidiCallbackLog& log = newLog();
     HMIDIIN in = openInput(kLoop1, log);
-    InputBuffers buffers(2, 64);
+    InputBuffers& buffers = newBuffers(2, 64);
     buffers.queue(in);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
     vm::inject(kLoop1, {0xF0, 0x43, 0x12, 0x90, 0x3C, 0x40, 0x11, 0x22, 0x33});
@@ -417,7 +422,7 @@ TEST_F(VirtualLayer, InterruptedSysexReturnsItsBufferAsAnErrorAndBadBytesAsError
 TEST_F(VirtualLayer, ResetHandsBackEveryQueuedBufferBeforeItReturns) {
     MidiCallbackLog& log = newLog();
     HMIDIIN in = openInput(kLoop1, log);
-    InputBuffers buffers(5, 32);
+    InputBuffers& buffers = newBuffers(5, 32);
     buffers.queue(in);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
     vm::inject(kLoop1, {0xF0, 0x01, 0x02}); // under way in the first buffer
@@ -472,7 +477,7 @@ TEST_F(VirtualLayer, LongMessageIsSentInTheBackgroundAndReportedDone) {
     MidiCallbackLog& outLog = newLog();
     HMIDIIN in = openInput(kLoop2, inLog);
     HMIDIOUT out = openOutput(kLoop2, outLog);
-    InputBuffers buffers(2, 4096);
+    InputBuffers& buffers = newBuffers(2, 4096);
     buffers.queue(in);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
 
@@ -625,7 +630,7 @@ TEST_F(VirtualLayer, DeviceRemovedWhileOpenFailsCleanlyWithAWarning) {
     MidiCallbackLog& outLog = newLog();
     HMIDIIN in = openInput("Unplugged", inLog);
     HMIDIOUT out = openOutput("Unplugged", outLog);
-    InputBuffers buffers(2, 64);
+    InputBuffers& buffers = newBuffers(2, 64);
     buffers.queue(in);
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
 
