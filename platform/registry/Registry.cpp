@@ -97,6 +97,30 @@ bool allowed(const KeyHandle& handle, REGSAM right) {
     return (handle.access & right) == right;
 }
 
+// The key that names lead to from the handle's key, and its parent; no names mean the handle's
+// own key. path receives the key's stored path.
+LONG findKeyToDelete(RegistryKey& root, const KeyHandle& handle, QStringList names,
+                     RegistryKey*& parent, RegistryKey*& target, QStringList& path) {
+    bool unchanged = false;
+    RegistryKey* key = nullptr;
+    if (const LONG found = findKeyToChange(root, handle, false, unchanged, key, path))
+        return found;
+    if (names.isEmpty()) {
+        names = path;
+        path.clear();
+        key = &root;
+    }
+    if (names.isEmpty())
+        return ERROR_ACCESS_DENIED; // a hive's root
+    const QString targetName = names.takeLast();
+    parent = const_cast<RegistryKey*>(walk(key, names, path));
+    target = parent ? parent->findSubkey(targetName) : nullptr;
+    if (target == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    path.append(target->name());
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 } // namespace dorvo::registry
 
@@ -307,26 +331,13 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
         QStringList deletedPath;
         const LONG status =
             state.hive(base->hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
-                RegistryKey* key = nullptr;
+                RegistryKey* parent = nullptr;
+                RegistryKey* target = nullptr;
                 QStringList path;
-                if (const LONG found = findKeyToChange(root, *base, false, changed, key, path))
+                if (const LONG found = findKeyToDelete(root, *base, *names, parent, target, path))
                     return found;
-                QStringList parentNames = *names;
-                if (parentNames.isEmpty()) {
-                    parentNames = path;
-                    path.clear();
-                    key = &root;
-                }
-                if (parentNames.isEmpty())
-                    return ERROR_ACCESS_DENIED;
-                const QString targetName = parentNames.takeLast();
-                RegistryKey* parent = const_cast<RegistryKey*>(walk(key, parentNames, path));
-                RegistryKey* target = parent ? parent->findSubkey(targetName) : nullptr;
-                if (target == nullptr)
-                    return ERROR_FILE_NOT_FOUND;
                 if (target->subkeyCount() > 0)
                     return ERROR_ACCESS_DENIED;
-                path.append(target->name());
                 parent->removeSubkey(*target);
                 changed = true;
                 deletedPath = path;

@@ -88,17 +88,4 @@ TEST(HiveParserTest, WrittenTextReadsBackAsTheSameTree) {
     EXPECT_EQ(formatHive(*parsed.root, u"machine"), text);
 }
 
-TEST(HiveParserTest, EveryPrefixOfAHiveParsesOrNamesALine) {
-    const QByteArray text = formatHive(*awkwardTree(), u"user");
-    const int lines = int(text.count('\n')) + 1;
-    for (qsizetype length = 0; length <= text.size(); ++length) {
-        const HiveParseResult result = parseHive(QByteArrayView(text).first(length));
-        if (!result.root) {
-            EXPECT_GE(result.errorLine, 1);
-            EXPECT_LE(result.errorLine, lines);
-            EXPECT_FALSE(result.errorReason.isEmpty());
-        }
-    }
-}
-
 } // namespace
