@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <dorvo/virtualmidi.h>
 #include <fstream>
 #include <malloc.h>
@@ -91,11 +92,53 @@ void waitForDelivery(const LatencySink& sink, int offered) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// Calls the driver's callback as the MIDI layer would, at range(0) events per second (0: as
-// fast as possible), for half a second's worth of events.
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Hands out events at a given rate the way a device does: in bursts once a millisecond, the
+// sender sleeping in between. Rate 0 sends as fast as it can.
+class Pacer {
+public:
+    explicit Pacer(int rate) : m_perTick(rate ? std::max(1, rate / 1000) : 0) {}
+    void before(int event) {
+        if (m_perTick && event % m_perTick == 0)
+            std::this_thread::sleep_until(m_start + std::chrono::milliseconds(event / m_perTick));
+    }
+    Clock::time_point start() const { return m_start; }
+
+private:
+    const int m_perTick;
+    const Clock::time_point m_start = Clock::now();
+};
+
+// Sends `count` events through `deliver(i)` at range(0) events per second and reports.
+template <typename Deliver>
+void runReceivePath(benchmark::State& state, Deliver&& deliver, LatencySink& sink,
+                    std::vector<Clock::time_point>& sent, int count) {
+    const double cpuBefore = processCpuSeconds();
+    Pacer pacer(int(state.range(0)));
+    for (int i = 0; i < count; ++i) {
+        pacer.before(i);
+        sent[std::size_t(i)] = Clock::now();
+        deliver(i);
+    }
+    const auto span = Clock::now() - pacer.start();
+    waitForDelivery(sink, count);
+    state.counters["cpu_ns_per_event"] = (processCpuSeconds() - cpuBefore) * 1e9 / count;
+    report(state, sink, count, span);
+}
+
+int eventCount(benchmark::State& state) {
+    // Two seconds' worth at the rate, within what the sequence number can carry.
+    return state.range(0) ? std::min<int>(kMaxEvents, int(state.range(0)) * 2) : kMaxEvents;
+}
+
+// Calls the driver's input callback as the MIDI layer would.
 void BM_CallbackToSink(benchmark::State& state) {
-    const int rate = int(state.range(0));
-    const int count = std::min(kMaxEvents, rate ? rate / 2 : kMaxEvents);
+    const int count = eventCount(state);
     std::vector<Clock::time_point> sent(std::size_t(count), Clock::time_point{});
     for (auto _ : state) {
         LatencySink sink(sent);
@@ -105,20 +148,10 @@ void BM_CallbackToSink(benchmark::State& state) {
             return;
         }
         const auto instance = reinterpret_cast<DWORD_PTR>(&midi);
-        const auto start = Clock::now();
-        for (int i = 0; i < count; ++i) {
-            if (rate) {
-                const auto due =
-                    start + std::chrono::nanoseconds(std::int64_t(i) * 1000000000 / rate);
-                while (Clock::now() < due) {
-                }
-            }
-            sent[std::size_t(i)] = Clock::now();
-            TWinMIDI::midiInProc(nullptr, MIM_DATA, instance, noteOnCarrying(i), 0);
-        }
-        const auto span = Clock::now() - start;
-        waitForDelivery(sink, count);
-        report(state, sink, count, span);
+        runReceivePath(
+            state,
+            [&](int i) { TWinMIDI::midiInProc(nullptr, MIM_DATA, instance, noteOnCarrying(i), 0); },
+            sink, sent, count);
         midi.closeInput();
     }
 }
@@ -132,11 +165,10 @@ BENCHMARK(BM_CallbackToSink)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-// The same through the virtual device: bytes injected at the device, delivered by the layer's
-// own thread to the callback. The latency includes the layer's part.
+// The same through the virtual device: bytes injected at the device and delivered by the
+// layer's own thread to the callback. The latency includes the layer's part.
 void BM_DeviceToSink(benchmark::State& state) {
-    const int rate = int(state.range(0));
-    const int count = std::min(kMaxEvents, rate / 2);
+    const int count = eventCount(state);
     std::vector<Clock::time_point> sent(std::size_t(count), Clock::time_point{});
     for (auto _ : state) {
         LatencySink sink(sent);
@@ -145,19 +177,15 @@ void BM_DeviceToSink(benchmark::State& state) {
             state.SkipWithError("cannot open the virtual input");
             return;
         }
-        const auto start = Clock::now();
-        for (int i = 0; i < count; ++i) {
-            const auto due = start + std::chrono::nanoseconds(std::int64_t(i) * 1000000000 / rate);
-            while (Clock::now() < due) {
-            }
-            const DWORD message = noteOnCarrying(i);
-            sent[std::size_t(i)] = Clock::now();
-            dorvo::virtualmidi::inject(kDevice, {std::uint8_t(message), std::uint8_t(message >> 8),
-                                                 std::uint8_t(message >> 16)});
-        }
-        const auto span = Clock::now() - start;
-        waitForDelivery(sink, count);
-        report(state, sink, count, span);
+        runReceivePath(
+            state,
+            [&](int i) {
+                const DWORD message = noteOnCarrying(i);
+                dorvo::virtualmidi::inject(kDevice,
+                                           {std::uint8_t(message), std::uint8_t(message >> 8),
+                                            std::uint8_t(message >> 16)});
+            },
+            sink, sent, count);
         midi.closeInput();
     }
 }
