@@ -8,13 +8,13 @@
 #include "ClientIMPQTBasedHost.h"
 #include "ClientIMPTimeInfo.h"
 #include "TInnerObject.h"
+#include "TWorkspaceComponents.h"
 
 #include <dorvo/dorvo2.h>
 
 #include <QRecursiveMutex>
 #include <memory>
 
-class ApplicationWindow;
 class TVirtualMIDIPortAccessor;
 
 class ClientIUnknown : public TInnerObject<IUnknown, IID_IUnknown> {
@@ -38,8 +38,8 @@ public:
 
     // GUI thread: the window that owns this object; set after construction, cleared first on
     // the window's destruction.
-    void setWorkspaceWindow(ApplicationWindow* window) { m_workspaceWindow = window; }
-    ApplicationWindow* workspaceWindow() const { return m_workspaceWindow; }
+    void setWorkspaceWindow(TWorkspaceComponents* window) { m_workspaceWindow = window; }
+    TWorkspaceComponents* workspaceWindow() const { return m_workspaceWindow; }
 
     // GUI thread: the Workspace's view of the ports, which the window creates and sets; null
     // until then.
@@ -76,7 +76,7 @@ private:
     void releaseServices();
     static void freePortList(MPPORTLIST& list);
 
-    ApplicationWindow* m_workspaceWindow = nullptr;
+    TWorkspaceComponents* m_workspaceWindow = nullptr;
     TVirtualMIDIPortAccessor* m_portListSource = nullptr;
 
     // One reference each, held by this object.
