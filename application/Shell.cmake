@@ -1,0 +1,1 @@
+# The application shell: Workspace window, start-up, preferences and the program itself.
