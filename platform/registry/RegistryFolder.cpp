@@ -32,7 +32,7 @@ std::string registryFolder() {
     const std::string configured = environment("DORVO2_REGISTRY_DIR");
     if (!configured.empty())
         return configured;
-    // The base directory specification ignores relative paths in XDG_DATA_HOME.
+    // XDG base directory rules ignore relative paths in XDG_DATA_HOME.
     std::string data = environment("XDG_DATA_HOME");
     if (data.empty() || data.front() != '/')
         data = homeFolder() + "/.local/share";
