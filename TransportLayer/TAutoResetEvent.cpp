@@ -1,31 +1,27 @@
 #include "TAutoResetEvent.h"
 
-#include <QDeadlineTimer>
-#include <QMutexLocker>
+#include <chrono>
 
 TAutoResetEvent::TAutoResetEvent(bool initiallySignalled) : m_signalled(initiallySignalled) {}
 
 void TAutoResetEvent::set() {
-    QMutexLocker locker(&m_mutex);
-    m_signalled = true;
-    m_condition.wakeOne();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_signalled = true;
+    }
+    m_condition.notify_one();
 }
 
 void TAutoResetEvent::wait() {
-    QMutexLocker locker(&m_mutex);
-    while (!m_signalled)
-        m_condition.wait(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_condition.wait(lock, [this] { return m_signalled; });
     m_signalled = false;
 }
 
 bool TAutoResetEvent::wait(unsigned long milliseconds) {
-    QDeadlineTimer deadline(static_cast<qint64>(milliseconds));
-    QMutexLocker locker(&m_mutex);
-    while (!m_signalled) {
-        if (!m_condition.wait(&m_mutex, deadline))
-            break;
-    }
-    const bool consumed = m_signalled;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const bool signalled = m_condition.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                                [this] { return m_signalled; });
     m_signalled = false;
-    return consumed;
+    return signalled;
 }

@@ -3,8 +3,8 @@
 // wait() release that one wait() only.
 #pragma once
 
-#include <QMutex>
-#include <QWaitCondition>
+#include <condition_variable>
+#include <mutex>
 
 class TAutoResetEvent {
 public:
@@ -20,7 +20,7 @@ public:
     bool wait(unsigned long milliseconds);
 
 private:
-    QMutex m_mutex;
-    QWaitCondition m_condition;
+    std::mutex m_mutex;
+    std::condition_variable m_condition;
     bool m_signalled;
 };

@@ -38,7 +38,7 @@ DWORD channelMessageType(BYTE status) {
 TMIDITransport::TMIDITransport(QObject* parent)
     : QObject(parent), m_hEventMIDIReader(new (std::nothrow) TAutoResetEvent(false)),
       m_sink(nullptr), m_pusherThread(nullptr), m_sysexBuffer(nullptr), m_sysexLength(0),
-      m_pusherStopRequested(false) {
+      m_pusherStopRequested(false), m_pusherEnded(false) {
     std::memset(&m_event, 0, sizeof m_event);
     m_event.type = MPEVENT_NONE;
     TRANSPORT_CHECK(kTransportModule, nullptr != m_hEventMIDIReader, "NULL != m_hEventMIDIReader");
@@ -59,6 +59,7 @@ bool TMIDITransport::startPusherThread() {
     if (!thread)
         return false;
     m_pusherStopRequested = false;
+    m_pusherEnded = false;
     thread->start(QThread::TimeCriticalPriority);
     if (!thread->isRunning()) {
         delete thread;
@@ -74,6 +75,10 @@ void TMIDITransport::stopPusherThread() {
     m_pusherStopRequested = true;
     m_hEventMIDIReader->set();
     m_pusherThread->wait();
+    // Pairs with the release at the end of the thread body: what the thread touched last is
+    // ordered before everything done here after the join, for checkers that do not see inside
+    // QThread::wait as much as for the reader.
+    m_pusherEnded.load(std::memory_order_acquire);
     delete m_pusherThread;
     m_pusherThread = nullptr;
 }
@@ -85,8 +90,9 @@ void TMIDITransport::runPusherLoop() {
         // its stop mark, so this round's drain still delivers everything queued before it.
         const bool stopRequested = m_pusherStopRequested;
         if (processInput(0, nullptr) != 0 || stopRequested)
-            return;
+            break;
     }
+    m_pusherEnded.store(true, std::memory_order_release);
 }
 
 void TMIDITransport::resetParser() {

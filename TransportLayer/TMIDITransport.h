@@ -69,4 +69,5 @@ private:
     QByteArray* m_sysexBuffer;
     int m_sysexLength;
     std::atomic<bool> m_pusherStopRequested;
+    std::atomic<bool> m_pusherEnded;
 };

@@ -325,9 +325,11 @@ void TWinMIDI::freeOutputBlocks() {
 void TWinMIDI::midiOutProc(HMIDIOUT, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {
     if (message != MOM_DONE || !param1)
         return;
-    const MIDIHDR* header = reinterpret_cast<const MIDIHDR*>(param1);
-    if (header->dwUser)
-        reinterpret_cast<TAutoResetEvent*>(header->dwUser)->set();
+    auto* header = reinterpret_cast<MIDIHDR*>(param1);
+    const DWORD_PTR event =
+        std::atomic_ref<DWORD_PTR>(header->dwUser).load(std::memory_order_acquire);
+    if (event)
+        reinterpret_cast<TAutoResetEvent*>(event)->set();
 }
 
 bool TWinMIDI::send(int length, const BYTE* data, BYTE status) {
@@ -374,19 +376,30 @@ bool TWinMIDI::sendChunk(BYTE status, const BYTE* data, int chunkLength, bool wa
         std::memcpy(header->lpData + filled, data, size_t(chunkLength - filled));
     header->dwBufferLength = static_cast<DWORD>(chunkLength);
     header->dwFlags = 0;
-    header->dwUser = waitForCompletion ? reinterpret_cast<DWORD_PTR>(m_outputDone) : 0;
+    std::atomic_ref<DWORD_PTR>(header->dwUser)
+        .store(waitForCompletion ? reinterpret_cast<DWORD_PTR>(m_outputDone) : 0,
+               std::memory_order_release);
     MMRESULT mmRes = midiOutPrepareHeader(m_hMidiOut, header, kHeaderSize);
     if (mmRes == MMSYSERR_NOERROR) {
         mmRes = midiOutLongMsg(m_hMidiOut, header, kHeaderSize);
         if (mmRes == MMSYSERR_NOERROR) {
             if (waitForCompletion)
-                m_outputDone->wait();
+                waitUntilDone(*header);
             return true;
         }
         midiOutUnprepareHeader(m_hMidiOut, header, kHeaderSize);
     }
     header->dwFlags = 0;
     return false;
+}
+
+void TWinMIDI::waitUntilDone(MIDIHDR& header) {
+    // The layer marks a header done before it reports it, so a header is taken again while the
+    // report of its previous use may still be on its way, and that report can find the new
+    // wait. Only the header's own done mark ends the wait.
+    do
+        m_outputDone->wait();
+    while (!(headerFlags(header) & MHDR_DONE));
 }
 
 MIDIHDR* TWinMIDI::takeFreeOutputHeader() {

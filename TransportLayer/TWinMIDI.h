@@ -69,6 +69,7 @@ private:
     void freeOutputBlocks();
     bool sendLongMessage(int length, const BYTE* data, BYTE status);
     bool sendChunk(BYTE status, const BYTE* data, int chunkLength, bool waitForCompletion);
+    void waitUntilDone(MIDIHDR& header);
     MIDIHDR* takeFreeOutputHeader();
     void pauseAfterChunk();
 

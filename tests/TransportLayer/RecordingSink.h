@@ -4,11 +4,10 @@
 
 #include "TMIDIReaderRefConInterface.h"
 
-#include <QDeadlineTimer>
-#include <QMutex>
-#include <QWaitCondition>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 struct ReceivedEvent {
@@ -32,32 +31,27 @@ public:
         } else {
             copy.bytes.assign(event->data, event->data + 4);
         }
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_events.push_back(std::move(copy));
-        m_arrived.wakeAll();
+        m_arrived.notify_all();
     }
 
     std::vector<ReceivedEvent> events() const {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_events;
     }
     void clear() {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_events.clear();
     }
     // Waits until at least `count` events arrived or the time is up; true when they did.
     bool waitForEvents(std::size_t count, std::chrono::milliseconds timeout) {
-        QMutexLocker locker(&m_mutex);
-        QDeadlineTimer deadline(timeout.count());
-        while (m_events.size() < count) {
-            if (!m_arrived.wait(&m_mutex, deadline))
-                break;
-        }
-        return m_events.size() >= count;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_arrived.wait_for(lock, timeout, [&] { return m_events.size() >= count; });
     }
 
 private:
-    mutable QMutex m_mutex;
-    QWaitCondition m_arrived;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_arrived;
     std::vector<ReceivedEvent> m_events;
 };

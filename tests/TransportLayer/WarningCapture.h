@@ -1,10 +1,10 @@
 // Collects what the code under test prints on Qt's warning channel, for tests of its checks.
 #pragma once
 
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <mutex>
 
 class WarningCapture {
 public:
@@ -18,7 +18,7 @@ public:
     }
 
     QStringList messages() const {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_messages;
     }
     // The failed-check texts, i.e. what stands in quotes of "ASSERT: "..." in <module> (<line>)".
@@ -41,12 +41,12 @@ private:
     }
     static void handle(QtMsgType, const QMessageLogContext&, const QString& message) {
         if (WarningCapture* capture = instance()) {
-            QMutexLocker locker(&capture->m_mutex);
+            std::lock_guard<std::mutex> lock(capture->m_mutex);
             capture->m_messages.append(message);
         }
     }
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QStringList m_messages;
     QtMessageHandler m_previous = nullptr;
 };
