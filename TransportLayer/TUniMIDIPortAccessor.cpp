@@ -1,6 +1,7 @@
 #include "TUniMIDIPortAccessor.h"
 
 #include <QSettings>
+#include <dorvo/objbase.h>
 
 namespace {
 
@@ -21,6 +22,14 @@ QString idsKey(int direction) {
 QString nameMarker(int direction) {
     return direction == TMIDIPortAccessor::kInput ? QStringLiteral("<[Inp]>")
                                                   : QStringLiteral("<[Out]>");
+}
+
+QUuid newPortId() {
+    GUID guid;
+    if (FAILED(CoCreateGuid(&guid)))
+        return QUuid::createUuid();
+    return QUuid(guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
+                 guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
 }
 
 } // namespace
@@ -96,7 +105,7 @@ void TUniMIDIPortAccessor::rebuildDirection(QSettings& settings, int direction) 
             id = known.ids.takeAt(position);
             known.names.removeAt(position);
         } else {
-            id = QUuid::createUuid();
+            id = newPortId();
             stored.names.append(entry + marker);
             stored.ids.append(id.toString());
         }
