@@ -1,0 +1,827 @@
+#include "ApplicationWindow.h"
+
+#include "About.h"
+#include "CVEXWrapper.h"
+#include "ClientIUnknown.h"
+#include "DorvoAssert.h"
+#include "GuiThread.h"
+#include "PreferenceKeys.h"
+#include "SetupDlg.h"
+#include "ShellLog.h"
+#include "TIconViewDelegate.h"
+#include "TUserMessage.h"
+#include "Version.h"
+
+#include <dorvo/objbase.h>
+
+#include <CAppServer.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMutexLocker>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kDocumentExtension = QStringLiteral(".XDW");
+const QString kDefaultDirKey = Preferences::kPreferencesPage + QStringLiteral("defaultDir");
+constexpr int kUnchecked = -1;
+// The value of an entry of "Configure Recall".
+const char* const kRecallValue = "recallValue";
+// The check mark an entry had when the menu was built.
+const char* const kWasChecked = "wasChecked";
+// The selection mode that GetRecallInfo gave with the entries.
+const char* const kSelectionMode = "selectionMode";
+constexpr DWORD kToggleSelection = 0x80000000u;
+
+// Untitled documents are counted across every window of the process.
+int untitledCounter = 0;
+
+QAction* addChoice(QMenu* menu, const QString& text, ApplicationWindow::MenuChoice choice,
+                   int checked = kUnchecked) {
+    QAction* action = menu->addAction(text);
+    action->setData(int(choice));
+    if (checked != kUnchecked) {
+        action->setCheckable(true);
+        action->setChecked(checked != 0);
+        action->setProperty(kWasChecked, checked != 0);
+    }
+    return action;
+}
+
+QString documentsFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() ? QDir::homePath() : documents;
+}
+
+} // namespace
+
+ApplicationWindow::ApplicationWindow() : QMainWindow(nullptr) {
+    dorvo::recordGuiThread();
+    addDocumentType(kDocumentExtension, dorvo::kApplicationTitle + tr(" Document"));
+    createHostObject();
+    createSetupDialog();
+    createMenus();
+    createThruToolBar();
+    createIconView();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &ApplicationWindow::aboutToQuit);
+}
+
+ApplicationWindow::~ApplicationWindow() {
+    writeDefaultDirectory();
+    QMutexLocker lock(&m_workspaceLock);
+    while (!m_components.isEmpty())
+        removeComponent(m_components.last(), false);
+    if (m_hostObject) {
+        m_hostObject->setWorkspaceWindow(nullptr);
+        m_hostObject->Release();
+        m_hostObject = nullptr;
+    }
+    delete m_iconView;
+    m_iconView = nullptr;
+    delete m_setupDlg;
+    m_setupDlg = nullptr;
+    // The port accessor goes here once the setup issue's accessor exists.
+    delete m_thruToolBar;
+    m_thruToolBar = nullptr;
+    aboutToQuit();
+}
+
+void ApplicationWindow::createHostObject() {
+    m_hostObject = new (std::nothrow) ClientIUnknown;
+    if (!DORVO_CHECK_TEXT(m_hostObject, "m_hostObject"))
+        return;
+    m_hostObject->setWorkspaceWindow(this);
+    // The Workspace port accessor (TVirtualMIDIPortAccessor) is made here, on the host object
+    // and its port list, and set as the host object's port list source, once it exists.
+}
+
+void ApplicationWindow::createSetupDialog() {
+    m_setupDlg = new (std::nothrow) SetupDlg(this, dorvo::kDialogWindowFlags);
+    DORVO_CHECK_TEXT(m_setupDlg, "m_setupDlg");
+}
+
+void ApplicationWindow::createMenus() {
+    QMenu* file = new QMenu(tr("&File"), this);
+    file->addAction(tr("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), this,
+                    &ApplicationWindow::newSession);
+    file->addAction(tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), this,
+                    &ApplicationWindow::doLoad);
+    file->addAction(tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+                    &ApplicationWindow::doSave);
+    file->addAction(tr("Save As..."), this, &ApplicationWindow::doSaveAs);
+    file->addSeparator();
+    file->addAction(tr("Setup..."), this, &ApplicationWindow::doSetup);
+    file->addAction(tr("Re-map MIDI Ports..."), this, &ApplicationWindow::doRemapPorts);
+    file->addSeparator();
+    file->addAction(tr("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
+    menuBar()->addMenu(file);
+
+    QMenu* synchronize = new QMenu(tr("&Synchronize"), this);
+    synchronize->addAction(tr("&Recall..."), this, &ApplicationWindow::totalRecall);
+    menuBar()->addMenu(synchronize);
+
+    m_windowsMenu = new QMenu(tr("&Windows"), this);
+    connect(m_windowsMenu, &QMenu::aboutToShow, this, &ApplicationWindow::windowsMenuAboutToShow);
+    menuBar()->addMenu(m_windowsMenu);
+
+    QMenu* help = new QMenu(tr("&Help"), this);
+    help->addAction(tr("Manual"), QKeySequence(Qt::Key_F1), this,
+                    qOverload<>(&ApplicationWindow::doHelp));
+    help->addSeparator();
+    help->addAction(tr("&About Quenor Dorvo"), this, &ApplicationWindow::about);
+    menuBar()->addMenu(help);
+}
+
+void ApplicationWindow::createThruToolBar() {
+    m_thruToolBar = new QDockWidget(tr("MIDI Thru"), this);
+    m_thruToolBar->setObjectName(QStringLiteral("MIDIThruToolBar"));
+    m_thruToolBar->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_thruToolBar->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
+
+    // The bar itself is the handle: dragging it by its label floats or docks it.
+    auto* bar = new QWidget(m_thruToolBar);
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 2, 0, 2);
+    layout->setSpacing(4);
+    layout->addSpacing(5);
+    m_toolBarText = new QLabel(tr("MIDI Thru Ch."), bar);
+    m_toolBarText->setObjectName(QStringLiteral("toolBarText"));
+    m_toolBarText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addWidget(m_toolBarText);
+    m_thruChannel = new QSpinBox(bar);
+    m_thruChannel->setRange(0, 16);
+    m_thruChannel->setSingleStep(1);
+    m_thruChannel->setSpecialValueText(tr("Original"));
+    layout->addWidget(m_thruChannel);
+    layout->addSpacing(5);
+    layout->addStretch(1);
+    m_thruToolBar->setTitleBarWidget(bar);
+    auto* body = new QWidget(m_thruToolBar);
+    body->setFixedHeight(0);
+    m_thruToolBar->setWidget(body);
+
+    connect(m_thruChannel, &QSpinBox::valueChanged, this, &ApplicationWindow::convertChChanged);
+    auto positionChanged = [this] { toolBarPositionChanged(m_thruToolBar); };
+    connect(m_thruToolBar, &QDockWidget::topLevelChanged, this, positionChanged);
+    connect(m_thruToolBar, &QDockWidget::dockLocationChanged, this, positionChanged);
+    addDockWidget(Qt::TopDockWidgetArea, m_thruToolBar);
+    m_thruToolBar->toggleViewAction()->setVisible(false);
+    m_thruToolBar->hide();
+}
+
+void ApplicationWindow::createIconView() {
+    auto* box = new QFrame(this);
+    box->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_iconView = new (std::nothrow) QListWidget(box);
+    setCentralWidget(box);
+    if (!DORVO_CHECK_TEXT(m_iconView, "m_iconView"))
+        return;
+    layout->addWidget(m_iconView);
+
+    m_iconView->setViewMode(QListView::IconMode);
+    m_iconView->setIconSize(QSize(96, 96));
+    m_iconView->setMovement(QListView::Static);
+    m_iconView->setWordWrap(false);
+    m_iconView->setResizeMode(QListView::Adjust);
+    m_iconView->setFlow(QListView::LeftToRight);
+    m_iconView->setWrapping(true);
+    m_iconView->setSpacing(8);
+    m_iconView->setUniformItemSizes(false);
+    m_iconView->setDragDropMode(QAbstractItemView::NoDragDrop);
+    m_iconView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_iconView->setEditTriggers(QAbstractItemView::SelectedClicked |
+                                QAbstractItemView::EditKeyPressed);
+    m_iconView->setContextMenuPolicy(Qt::CustomContextMenu);
+    QPalette palette = m_iconView->palette();
+    palette.setColor(QPalette::Base, QColor(102, 105, 124));
+    m_iconView->setPalette(palette);
+    m_iconView->setAutoFillBackground(true);
+
+    auto* delegate = new TIconViewDelegate(m_iconView);
+    m_iconView->setItemDelegate(delegate);
+    connect(delegate, &TIconViewDelegate::itemRenamed, this, [this](const QModelIndex& index) {
+        handle_itemRenamed(m_iconView->item(index.row()));
+    });
+    connect(m_iconView, &QListWidget::itemDoubleClicked, this,
+            &ApplicationWindow::handle_doubleClicked);
+    connect(m_iconView, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        handle_contextMenuRequested(m_iconView->itemAt(at),
+                                    m_iconView->viewport()->mapToGlobal(at));
+    });
+    // Return on an item, and presses on empty space, come through the event filter.
+    m_iconView->installEventFilter(this);
+    m_iconView->viewport()->installEventFilter(this);
+    m_iconView->show();
+}
+
+bool ApplicationWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (m_iconView && watched == m_iconView && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_iconView->currentItem()) {
+            handle_doubleClicked(m_iconView->currentItem());
+            return true;
+        }
+    }
+    if (m_iconView && watched == m_iconView->viewport() &&
+        event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const QPoint at = press->position().toPoint();
+        handle_mouseButtonPressed(int(press->button()), m_iconView->itemAt(at),
+                                  m_iconView->viewport()->mapToGlobal(at));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QList<QWidget*> ApplicationWindow::programWindows() const {
+    QList<QWidget*> windows{const_cast<ApplicationWindow*>(this)};
+    QMutexLocker lock(&m_workspaceLock);
+    for (CVEXWrapper* component : m_components)
+        if (component->hasEditorWindow())
+            windows.append(component->editorWindow());
+    return windows;
+}
+
+// ---- Workspace contents ----------------------------------------------------------------------
+
+CVEXWrapper* ApplicationWindow::addComponent(const QString& name) {
+    if (!m_iconView)
+        return nullptr;
+    auto* component = new CVEXWrapper(this, m_iconView, name);
+    m_components.append(component);
+    // Connecting the component to the host object, and registering its event filter with it,
+    // come with the component hosting; a component that fails to connect is taken back here.
+    component->refreshIcon();
+    return component;
+}
+
+void ApplicationWindow::removeComponent(CVEXWrapper* component, bool confirm) {
+    if (!DORVO_CHECK_TEXT(component, "obj"))
+        return;
+    if (confirm) {
+        const QString text = tr("Are you sure you want to remove \"%1\" component?\n\nPressing "
+                                "Yes will permanently remove it from your Workspace.")
+                                 .arg(component->instanceName());
+        if (TUserMessage::question(this, text) != QMessageBox::Yes)
+            return;
+    }
+    CAppServer::PrepareForBusyAction(nullptr);
+    QMutexLocker lock(&m_workspaceLock);
+    if (!m_components.contains(component))
+        return;
+    setModified(true);
+    // The component's event filter leaves the host object here once the host object keeps
+    // event filters.
+    m_components.removeOne(component);
+    component->closeEditor(false);
+    component->deleteLater();
+}
+
+bool ApplicationWindow::nameInUse(const QString& name) const {
+    QMutexLocker lock(&m_workspaceLock);
+    for (const CVEXWrapper* component : m_components)
+        if (component->instanceName() == name)
+            return true;
+    return false;
+}
+
+void ApplicationWindow::eraseCurrentDocument() {
+    QMutexLocker lock(&m_workspaceLock);
+    for (CVEXWrapper* component : std::as_const(m_components))
+        component->closeEditor(false);
+    m_components.clear();
+    if (DORVO_CHECK_TEXT(m_iconView, "m_iconView")) {
+        m_arrangeEnabled = false;
+        m_iconView->clear();
+        m_iconView->setFlow(QListView::LeftToRight);
+        m_sorting = false;
+        m_arrangeEnabled = true;
+    }
+    setModified(false);
+    setNamed(false);
+}
+
+void ApplicationWindow::rearrangeIcons() {
+    if (!m_arrangeEnabled || !m_iconView)
+        return;
+    QMutexLocker lock(&m_workspaceLock);
+    for (int position = 0; position < m_components.size(); ++position) {
+        CVEXWrapper* component = m_components[position];
+        component->setKey(m_sorting ? component->instanceName()
+                                    : QStringLiteral("%1").arg(position, 10));
+    }
+    m_iconView->sortItems(Qt::AscendingOrder);
+}
+
+// ---- Document ---------------------------------------------------------------------------------
+
+QString ApplicationWindow::defaultCaption() const {
+    return dorvo::kApplicationTitle;
+}
+
+QString ApplicationWindow::applicationName() const {
+    return dorvo::kApplicationTitle;
+}
+
+bool ApplicationWindow::isModified() {
+    // Components whose own state changed make the document modified too, once their
+    // persistence is reachable.
+    return TDocuSaveLoad::isModified();
+}
+
+HRESULT ApplicationWindow::saveToStream(QDataStream&, bool) {
+    qWarning("The workspace document format is not available yet");
+    return E_NOTIMPL;
+}
+
+HRESULT ApplicationWindow::loadFromStream(QDataStream&, bool) {
+    qWarning("The workspace document format is not available yet");
+    return E_NOTIMPL;
+}
+
+void ApplicationWindow::setDocumentName(const QString& name) {
+    {
+        QMutexLocker lock(&m_workspaceLock);
+        setDocumentNameOnly(QDir::toNativeSeparators(name));
+    }
+    setModified(false);
+    setNamed(true);
+    updateCaption();
+}
+
+void ApplicationWindow::updateCaption() {
+    QMutexLocker lock(&m_workspaceLock);
+    if (!DORVO_CHECK_TEXT(!documentName().isEmpty(), "! m_documentName.isEmpty()"))
+        return;
+    setWindowTitle(QFileInfo(documentName()).fileName() + QStringLiteral(" - ") +
+                   applicationName());
+}
+
+void ApplicationWindow::yNewSession() {
+    qCDebug(lcShell, "yNewSession at %lld ms", dorvo::shellClockMs());
+    m_ready = true;
+    if (!m_pendingDocument.isEmpty() && openPendingDocument())
+        return;
+    startNewDocument();
+}
+
+bool ApplicationWindow::openPendingDocument() {
+    if (!m_pendingDocument.endsWith(kDocumentExtension, Qt::CaseInsensitive)) {
+        TUserMessage::critical(this,
+                               tr("Could not open '%1' Wrong Format.").arg(m_pendingDocument));
+        return false;
+    }
+    QFile file(m_pendingDocument);
+    if (!file.open(QIODevice::ReadOnly)) {
+        TUserMessage::critical(
+            this,
+            tr("Could not open '%1' for reading: %2").arg(m_pendingDocument, file.errorString()));
+        return false;
+    }
+    QDataStream stream(&file);
+    stream.setVersion(QDataStream::Qt_3_3);
+    const HRESULT result = loadFromStream(stream, false);
+    file.close();
+    if (result != S_OK)
+        return false;
+    setDocumentName(m_pendingDocument);
+    if (m_setupDlg && m_setupDlg->autoSync())
+        QTimer::singleShot(50, this, &ApplicationWindow::totalRecallAfterLoad);
+    return true;
+}
+
+void ApplicationWindow::createFromFile(const QString& fileName) {
+    m_pendingDocument = fileName;
+}
+
+void ApplicationWindow::reCreateFromFile() {
+    qCDebug(lcShell, "reCreateFromFile at %lld ms", dorvo::shellClockMs());
+    if (QThread::currentThread()->loopLevel() > 1)
+        return;
+    if (documentName() == QDir::toNativeSeparators(m_pendingDocument) && !isModified())
+        return;
+    if (askToSaveChanges(this) != S_OK)
+        return;
+    eraseCurrentDocument();
+    QCoreApplication::processEvents();
+    setWindowTitle(applicationName());
+    yNewSession();
+}
+
+void ApplicationWindow::newSession() {
+    if (!m_ready)
+        return;
+    startNewDocument();
+}
+
+void ApplicationWindow::startNewDocument() {
+    if (askToSaveChanges(this) != S_OK)
+        return;
+    eraseCurrentDocument();
+    QString directory;
+    if (m_setupDlg)
+        directory = m_setupDlg->settings().value(kDefaultDirKey).toString();
+    // An empty directory would put the document at the root of the file system.
+    if (directory.isEmpty())
+        directory = documentsFolder();
+    ++untitledCounter;
+    {
+        QMutexLocker lock(&m_workspaceLock);
+        setDocumentNameOnly(QDir::toNativeSeparators(directory + QStringLiteral("/Untitled ") +
+                                                     QString::number(untitledCounter)));
+    }
+    updateCaption();
+    // The setup dialog opens here for the new Workspace once it has its pages.
+}
+
+void ApplicationWindow::writeDefaultDirectory() {
+    if (!m_setupDlg)
+        return;
+    const QString name = QDir::fromNativeSeparators(documentName());
+    const QString directory = name.isEmpty() ? QString() : QFileInfo(name).path();
+    m_setupDlg->settings().setValue(kDefaultDirKey, QDir::toNativeSeparators(directory));
+    m_setupDlg->settings().sync();
+}
+
+// The commands below wait for their own parts of the program (documents, setup, port
+// re-mapping, synchronization); each already does nothing before the window is ready.
+
+void ApplicationWindow::doLoad() {
+    if (!m_ready)
+        return;
+}
+
+void ApplicationWindow::doSave() {
+    if (!m_ready)
+        return;
+}
+
+void ApplicationWindow::doSaveAs() {
+    if (!m_ready)
+        return;
+}
+
+void ApplicationWindow::doSetup() {
+    if (!m_ready)
+        return;
+}
+
+void ApplicationWindow::doRemapPorts() {
+    if (!m_ready)
+        return;
+}
+
+void ApplicationWindow::totalRecall() {
+    if (!m_ready)
+        return;
+}
+
+void ApplicationWindow::newDoc() {
+    DORVO_CHECK_TEXT(m_setupDlg, "m_setupDlg");
+}
+
+void ApplicationWindow::selectedPortsChanged() {}
+
+void ApplicationWindow::updateSystemPorts() {}
+
+void ApplicationWindow::totalRecallAfterLoad() {}
+
+void ApplicationWindow::totalRecallCompClient() {
+    // Only the component build recalls on a resynchronization request.
+}
+
+void ApplicationWindow::aboutToQuit() {
+    // The catalogue cache of installed components is dropped here once it exists.
+}
+
+void ApplicationWindow::showWarningMsg(QString& text) {
+    QWidget* parent =
+        (m_setupDlg && m_setupDlg->isVisible()) ? static_cast<QWidget*>(m_setupDlg) : this;
+    TUserMessage::warning(parent, text);
+}
+
+// ---- Closing ----------------------------------------------------------------------------------
+
+void ApplicationWindow::closeEvent(QCloseEvent* event) {
+    if (!DORVO_CHECK_TEXT(event, "e"))
+        return;
+    if (askToSaveChanges(this) != S_OK) {
+        event->ignore();
+        return;
+    }
+    CAppServer::PrepareForBusyAction(nullptr);
+    eraseCurrentDocument();
+    if (m_thruToolBar)
+        m_thruToolBar->close();
+    QCoreApplication::processEvents();
+    event->accept();
+}
+
+// ---- Windows, help, about ---------------------------------------------------------------------
+
+void ApplicationWindow::windowsMenuAboutToShow() {
+    if (!m_ready)
+        return;
+    m_windowsMenu->clear();
+    QMutexLocker lock(&m_workspaceLock);
+    for (CVEXWrapper* component : std::as_const(m_components)) {
+        if (!component->hasEditorWindow())
+            continue;
+        QAction* entry = m_windowsMenu->addAction(component->instanceName());
+        connect(entry, &QAction::triggered, component, &CVEXWrapper::propPageShowByMenu);
+    }
+}
+
+void ApplicationWindow::setAppWindowActive() {
+    bringWindowForward(this);
+}
+
+void ApplicationWindow::bringWindowForward(QWidget* window) {
+    if (!window)
+        return;
+    if (window->isMinimized()) {
+        if (window->windowState() & Qt::WindowMaximized)
+            window->showMaximized();
+        else
+            window->showNormal();
+        return;
+    }
+    window->raise();
+    window->activateWindow();
+}
+
+void ApplicationWindow::doHelp() {
+    if (!m_ready)
+        return;
+    doHelp(this);
+}
+
+void ApplicationWindow::doHelp(QWidget* parent) {
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/Dorvo.pdf");
+    // A viewer started on a missing file would fail out of our sight; the user is told here.
+    const bool opened =
+        QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!opened)
+        TUserMessage::warning(parent, tr("Failed to load \"%1\" help document.\n\nPlease try "
+                                         "re-installing the package.\n")
+                                          .arg(path));
+}
+
+void ApplicationWindow::about() {
+    if (!m_ready)
+        return;
+    About box(this);
+    box.exec();
+}
+
+// ---- Icon view --------------------------------------------------------------------------------
+
+void ApplicationWindow::handle_doubleClicked(QListWidgetItem* item) {
+    auto* component = dynamic_cast<CVEXWrapper*>(item);
+    if (!component || !item->isSelected())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    component->showEditor();
+    QApplication::restoreOverrideCursor();
+}
+
+void ApplicationWindow::handle_mouseButtonPressed(int button, QListWidgetItem* item,
+                                                  const QPoint&) {
+    if (button == Qt::LeftButton && !item && m_iconView)
+        m_iconView->clearSelection();
+}
+
+void ApplicationWindow::handle_contextMenuRequested(QListWidgetItem* item, const QPoint& position) {
+    auto* component = dynamic_cast<CVEXWrapper*>(item);
+    QMenu* menu = component ? createComponentMenu(component, this) : createSpaceMenu(this);
+    QAction* chosen = menu->exec(position);
+    if (component)
+        actOnComponentMenu(component, chosen);
+    else
+        actOnSpaceMenu(chosen);
+    delete menu;
+}
+
+QMenu* ApplicationWindow::createComponentMenu(CVEXWrapper* component, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    const bool editorOpen = component->hasEditorWindow();
+    const bool canSynchronize = component->deviceSync() != nullptr;
+    addChoice(menu, editorOpen ? tr("Show") : tr("Open"), ChoiceShowEditor);
+    addChoice(menu, tr("Close"), ChoiceCloseEditor)->setEnabled(editorOpen);
+    menu->addSeparator();
+    addChoice(menu, tr("Synchronize..."), ChoiceSynchronize)->setEnabled(canSynchronize);
+    addChoice(menu, tr("Recall Enabled"), ChoiceRecallEnabled, component->recallEnabled())
+        ->setEnabled(canSynchronize);
+    if (canSynchronize)
+        addRecallSubmenu(menu, component);
+    menu->addSeparator();
+    addChoice(menu, tr("Remove..."), ChoiceRemove);
+    return menu;
+}
+
+void ApplicationWindow::addRecallSubmenu(QMenu* menu, CVEXWrapper* component) {
+    DWORD selectionMode = 0;
+    LPWSTR names = nullptr;
+    const HRESULT result =
+        component->deviceSync()->GetRecallInfo(&selectionMode, &names, nullptr, nullptr, nullptr);
+    const QString text = (SUCCEEDED(result) && names) ? QString::fromUtf16(names) : QString();
+    CoTaskMemFree(names);
+    const auto entries = recallMenuEntries(text);
+    if (entries.isEmpty())
+        return;
+    QMenu* submenu = menu->addMenu(tr("Configure Recall"));
+    const DWORD mask = component->recallMask();
+    for (const auto& [name, value] : entries) {
+        const bool checked = value == 0 ? mask == 0 : (mask & value) != 0;
+        QAction* entry = addChoice(submenu, name, ChoiceConfigureRecall, checked);
+        entry->setProperty(kRecallValue, uint(value));
+        entry->setProperty(kSelectionMode, uint(selectionMode));
+    }
+}
+
+QList<QPair<QString, DWORD>> ApplicationWindow::recallMenuEntries(const QString& itemNames) {
+    QList<QPair<QString, DWORD>> entries;
+    const QStringList parts = itemNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    // A mask has 32 bits: names past the last bit have no value to stand for.
+    for (int n = 0; n < parts.size() && n <= 32; ++n)
+        entries.append({parts[n], n == 0 ? DWORD(0) : DWORD(1u << (n - 1))});
+    return entries;
+}
+
+DWORD ApplicationWindow::recallMaskAfterChoice(DWORD mask, DWORD selectionMode, DWORD value) {
+    if ((selectionMode & kToggleSelection) && value != 0)
+        return mask ^ value;
+    return value;
+}
+
+void ApplicationWindow::actOnComponentMenu(CVEXWrapper* component, QAction* chosen) {
+    if (!chosen || !component)
+        return;
+    switch (chosen->data().toInt()) {
+    case ChoiceShowEditor:
+        component->showEditor();
+        break;
+    case ChoiceCloseEditor:
+        component->closeEditor(false);
+        break;
+    case ChoiceSynchronize:
+        // Synchronizing one component, with the caption "Confirm Synchronization", comes with
+        // the synchronization.
+        break;
+    case ChoiceRecallEnabled: {
+        const bool enabled = !chosen->property(kWasChecked).toBool();
+        if (enabled != component->recallEnabled()) {
+            component->setRecallEnabled(enabled);
+            component->refreshIcon();
+        }
+        setModified(true);
+        break;
+    }
+    case ChoiceConfigureRecall:
+        setModified(true);
+        component->setRecallMask(recallMaskAfterChoice(component->recallMask(),
+                                                       chosen->property(kSelectionMode).toUInt(),
+                                                       chosen->property(kRecallValue).toUInt()));
+        break;
+    case ChoiceRemove:
+        removeComponent(component, true);
+        QTimer::singleShot(100, this, &ApplicationWindow::rearrangeIcons);
+        break;
+    default:
+        break;
+    }
+}
+
+QMenu* ApplicationWindow::createSpaceMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    const bool leftToRight = !m_iconView || m_iconView->flow() == QListView::LeftToRight;
+    addChoice(menu, tr("Modify Workspace..."), ChoiceModifyWorkspace);
+    addChoice(menu, tr("Arrange by Name"), ChoiceArrangeByName, m_sorting);
+    menu->addSeparator();
+    addChoice(menu, tr("Left To Right"), ChoiceLeftToRight, leftToRight);
+    addChoice(menu, tr("Top To Bottom"), ChoiceTopToBottom, !leftToRight);
+    return menu;
+}
+
+void ApplicationWindow::actOnSpaceMenu(QAction* chosen) {
+    if (!chosen || !m_iconView)
+        return;
+    const int choice = chosen->data().toInt();
+    switch (choice) {
+    case ChoiceModifyWorkspace:
+        // Opens the setup dialog on its Workspace page once the dialog has its pages.
+        break;
+    case ChoiceArrangeByName:
+        setModified(true);
+        m_sorting = !m_sorting;
+        QTimer::singleShot(100, this, &ApplicationWindow::rearrangeIcons);
+        break;
+    case ChoiceLeftToRight:
+    case ChoiceTopToBottom: {
+        const QListView::Flow flow =
+            choice == ChoiceLeftToRight ? QListView::LeftToRight : QListView::TopToBottom;
+        if (m_iconView->flow() != flow) {
+            setModified(true);
+            m_iconView->setFlow(flow);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void ApplicationWindow::handle_itemRenamed(QListWidgetItem* item) {
+    auto* component = dynamic_cast<CVEXWrapper*>(item);
+    if (!DORVO_CHECK_TEXT(component, "anObject"))
+        return;
+    const QString text = item->text();
+    if (text == component->instanceName())
+        return;
+    if (text.isEmpty()) {
+        rejectRename(component, tr("Empty name is not allowed.\nThis change will be ignored."));
+        return;
+    }
+    if (nameInUse(text)) {
+        rejectRename(component, tr("Individual Components must have unique names.\nThis change "
+                                   "will be ignored."));
+        return;
+    }
+    setModified(true);
+    component->rename(text);
+    rearrangeIcons();
+}
+
+void ApplicationWindow::rejectRename(CVEXWrapper* component, const QString& message) {
+    TUserMessage::warning(this, message);
+    component->setText(component->instanceName());
+}
+
+// ---- MIDI Thru tool bar ---------------------------------------------------------------------
+
+void ApplicationWindow::convertChChanged(int channel) {
+    Q_UNUSED(channel);
+    // Handed to the host object's thru filter (setThruChannel) once the host object has one.
+}
+
+void ApplicationWindow::toolBarPositionChanged(QDockWidget* toolBar) {
+    if (!toolBar)
+        return;
+    if (!toolBar->isFloating()) {
+        m_toolBarText->setText(tr("MIDI Thru Ch."));
+        toolBar->toggleViewAction()->setVisible(false);
+        return;
+    }
+    if (toolBar->windowFlags() & Qt::WindowStaysOnTopHint)
+        return;
+    // New window flags while the user still drags the bar would end the drag; the bar becomes
+    // a stays-on-top window once it is let go.
+    if (QApplication::mouseButtons() != Qt::NoButton) {
+        QTimer::singleShot(50, this, [this, toolBar] { toolBarPositionChanged(toolBar); });
+        return;
+    }
+    const QPoint position = toolBar->pos();
+    toolBar->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::FramelessWindowHint |
+                            Qt::WindowStaysOnTopHint);
+    toolBar->move(position);
+    m_toolBarText->setText(tr("Ch."));
+    toolBar->resize(toolBar->minimumSizeHint());
+    toolBar->show();
+}
+
+// ---- What the host object asks ----------------------------------------------------------------
+
+QList<IMPEventFilter*> ApplicationWindow::componentEventFilters() const {
+    QList<IMPEventFilter*> filters;
+    QMutexLocker lock(&m_workspaceLock);
+    for (const CVEXWrapper* component : m_components)
+        if (IMPEventFilter* filter = component->eventFilterInterface())
+            filters.append(filter);
+    return filters;
+}
+
+std::optional<QString> ApplicationWindow::componentInstanceName(const IUnknown* component) const {
+    QMutexLocker lock(&m_workspaceLock);
+    for (const CVEXWrapper* wrapper : m_components)
+        if (component && wrapper->component() == component)
+            return wrapper->instanceName();
+    return std::nullopt;
+}

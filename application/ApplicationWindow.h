@@ -1,0 +1,165 @@
+// The Workspace window: the program's main window with one icon per component, its menus and
+// commands, the MIDI Thru tool bar, the setup dialog, the host object that every component
+// receives, and the Workspace's component list. It is also the workspace document.
+#pragma once
+
+#include "TDocuSaveLoad.h"
+#include "TWorkspaceComponents.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QRecursiveMutex>
+
+class CVEXWrapper;
+class ClientIUnknown;
+class QDockWidget;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QSpinBox;
+class SetupDlg;
+class TVirtualMIDIPortAccessor;
+
+class ApplicationWindow : public QMainWindow,
+                          public NS_Utilities::TDocuSaveLoad,
+                          public TWorkspaceComponents {
+    Q_OBJECT
+    Q_INTERFACES(NS_Utilities::TDocuSaveLoad)
+public:
+    // What a context menu entry does; kept in the entry's data.
+    enum MenuChoice {
+        ChoiceShowEditor = 1,
+        ChoiceCloseEditor,
+        ChoiceSynchronize,
+        ChoiceRecallEnabled,
+        ChoiceConfigureRecall,
+        ChoiceRemove,
+        ChoiceModifyWorkspace,
+        ChoiceArrangeByName,
+        ChoiceLeftToRight,
+        ChoiceTopToBottom,
+    };
+
+    // GUI thread. Not ready for commands until yNewSession() runs.
+    ApplicationWindow();
+    ~ApplicationWindow() override;
+
+    bool isReady() const { return m_ready; }
+    const QString& pendingDocument() const { return m_pendingDocument; }
+    QListWidget* iconView() const { return m_iconView; }
+    SetupDlg* setupDialog() const { return m_setupDlg; }
+    ClientIUnknown* hostObject() const { return m_hostObject; }
+    QDockWidget* thruToolBar() const { return m_thruToolBar; }
+    QSpinBox* thruChannelBox() const { return m_thruChannel; }
+    QLabel* toolBarText() const { return m_toolBarText; }
+    QMenu* windowsMenu() const { return m_windowsMenu; }
+    const QList<CVEXWrapper*>& components() const { return m_components; }
+
+    // The program's top-level windows that a modal dialog of any of them blocks together: this
+    // window, then each open editor window in Workspace order.
+    QList<QWidget*> programWindows() const;
+
+    // Adds a component under a name to the end of the Workspace; null without an icon view.
+    CVEXWrapper* addComponent(const QString& name);
+    // With confirmation the user is asked first and may decline.
+    void removeComponent(CVEXWrapper* component, bool confirm);
+    // True when a component has exactly this name (case counts).
+    bool nameInUse(const QString& name) const;
+
+    // A minimized window comes back as it was (maximized or normal); any other becomes the
+    // active window.
+    void bringWindowForward(QWidget* window);
+
+    // The context menus, built and acted on apart from running them, which only the user does.
+    QMenu* createComponentMenu(CVEXWrapper* component, QWidget* parent);
+    QMenu* createSpaceMenu(QWidget* parent);
+    void actOnComponentMenu(CVEXWrapper* component, QAction* chosen);
+    void actOnSpaceMenu(QAction* chosen);
+
+    // The entries of "Configure Recall": the names of the component's list with their values
+    // (0 for the first, then 1, 2, 4, ...); empty names are left out.
+    static QList<QPair<QString, DWORD>> recallMenuEntries(const QString& itemNames);
+    // The recall mask after choosing the entry with value v.
+    static DWORD recallMaskAfterChoice(DWORD mask, DWORD selectionMode, DWORD value);
+
+    bool isSorting() const { return m_sorting; }
+
+    // The document interface.
+    QString defaultCaption() const override;
+    QString applicationName() const override;
+    bool isModified() override;
+    HRESULT saveToStream(QDataStream& stream, bool flags) override;
+    HRESULT loadFromStream(QDataStream& stream, bool quiet) override;
+    void setDocumentName(const QString& name) override;
+
+    // What the host object asks of its Workspace.
+    QList<IMPEventFilter*> componentEventFilters() const override;
+    std::optional<QString> componentInstanceName(const IUnknown* component) const override;
+
+public slots:
+    void yNewSession();
+    void createFromFile(const QString& fileName);
+    void reCreateFromFile();
+    void aboutToQuit();
+    void eraseCurrentDocument() override;
+    void rearrangeIcons();
+    void newSession() override;
+    void doLoad();
+    void doSave();
+    void doSaveAs();
+    void doSetup();
+    void showWarningMsg(QString& text);
+    void newDoc();
+    void selectedPortsChanged();
+    void doRemapPorts();
+    void updateSystemPorts();
+    void totalRecall();
+    void totalRecallAfterLoad();
+    void totalRecallCompClient();
+    void windowsMenuAboutToShow();
+    void setAppWindowActive();
+    void doHelp();
+    void doHelp(QWidget* parent);
+    void about();
+    void handle_doubleClicked(QListWidgetItem* item);
+    void handle_mouseButtonPressed(int button, QListWidgetItem* item, const QPoint& position);
+    void handle_contextMenuRequested(QListWidgetItem* item, const QPoint& position);
+    void handle_itemRenamed(QListWidgetItem* item);
+    void convertChChanged(int channel);
+    void toolBarPositionChanged(QDockWidget* toolBar);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createHostObject();
+    void createSetupDialog();
+    void createMenus();
+    void createThruToolBar();
+    void createIconView();
+    void updateCaption();
+    void startNewDocument();
+    bool openPendingDocument();
+    void addRecallSubmenu(QMenu* menu, CVEXWrapper* component);
+    void writeDefaultDirectory();
+    void rejectRename(CVEXWrapper* component, const QString& message);
+
+    bool m_ready = false;
+    QString m_pendingDocument;
+    QMenu* m_windowsMenu = nullptr;
+    QListWidget* m_iconView = nullptr;
+    bool m_arrangeEnabled = true;
+    QList<CVEXWrapper*> m_components;
+    SetupDlg* m_setupDlg = nullptr;
+    bool m_setupConnected = false;
+    TVirtualMIDIPortAccessor* m_portAccessor = nullptr;
+    ClientIUnknown* m_hostObject = nullptr;
+    mutable QRecursiveMutex m_workspaceLock;
+    QDockWidget* m_thruToolBar = nullptr;
+    QSpinBox* m_thruChannel = nullptr;
+    QLabel* m_toolBarText = nullptr;
+    bool m_sorting = false;
+};

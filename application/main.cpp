@@ -1,0 +1,105 @@
+// The stand-alone program: one instance per user. A later start hands its document path to the
+// running instance and ends; the first shows the splash screen, builds the Workspace window and
+// runs until the window closes.
+#include "ApplicationWindow.h"
+#include "LongPathName.h"
+#include "ShellLog.h"
+#include "Splash.h"
+#include "TProgramEventFilter.h"
+#include "TSingleInstance.h"
+#include "Version.h"
+
+#include <CAppServer.h>
+#include <dorvo/objbase.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSplashScreen>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kMinimumSplashMs = 1000;
+constexpr int kSplashPollMs = 10;
+constexpr int kNewSessionDelayMs = 100;
+
+// A later start: the path as given, made absolute here because the running instance has a
+// working folder of its own. Ends with 0 whatever the running instance answered.
+int handOverToRunningInstance(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    THandOverMessage message;
+    message.senderProcessId = quint32(getpid());
+    if (argc >= 2 && argv[1] && argv[1][0] != '\0') {
+        const QString given = QFile::decodeName(argv[1]);
+        message.path = QFile::encodeName(QDir::current().absoluteFilePath(given));
+    }
+    const quint32 answer = TSingleInstance::handOver(message);
+    qCDebug(lcShell, "hand-over answered %u", answer);
+    return 0;
+}
+
+// The splash stays up for at least the minimum time; it is painted meanwhile, while user input
+// and later starts' hand-overs wait for the event loop.
+void holdSplash(const QElapsedTimer& shownFor) {
+    while (shownFor.elapsed() < kMinimumSplashMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::ExcludeSocketNotifiers);
+        QThread::msleep(kSplashPollMs);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    TSingleInstance instance;
+    if (!instance.claim())
+        return handOverToRunningInstance(argc, argv);
+
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    CAppServer& server = CAppServer::Instance();
+
+    QSplashScreen* splash = dorvo::createSplashScreen();
+    qCDebug(lcShell, "splash %s at %lld ms", splash ? "shown" : "missing", dorvo::shellClockMs());
+    QElapsedTimer splashTime;
+    splashTime.start();
+
+    auto* window = new ApplicationWindow;
+    window->setWindowTitle(dorvo::kApplicationTitle);
+    window->resize(600, 400);
+    QObject::connect(application.get(), &QGuiApplication::lastWindowClosed, application.get(),
+                     &QCoreApplication::quit);
+
+    TProgramEventFilter filter(window);
+    application->installEventFilter(&filter);
+    instance.listen(
+        [&filter](const THandOverMessage& message) { return filter.takeHandOver(message); });
+    if (argc > 1 && argv[1])
+        window->createFromFile(dorvo::longPathName(QFile::decodeName(argv[1])));
+
+    holdSplash(splashTime);
+    // The window shows first, so that the splash can close once the window is on screen.
+    window->show();
+    qCDebug(lcShell, "window shown at %lld ms", dorvo::shellClockMs());
+    if (splash) {
+        splash->finish(window);
+        delete splash;
+    }
+    QTimer::singleShot(kNewSessionDelayMs, window, &ApplicationWindow::yNewSession);
+
+    const int result = application->exec();
+
+    instance.stopListening();
+    filter.setWorkspaceWindow(nullptr);
+    delete window;
+    instance.release();
+    server.release();
+    CoUninitialize();
+    application.reset();
+    return result;
+}
