@@ -341,6 +341,7 @@ bool TWinMIDI::send(int length, const BYTE* data, BYTE status) {
         DWORD packed = status | DWORD(data[0]) << 8;
         if (length > 1)
             packed |= DWORD(data[1]) << 16;
+        waitForLongMessages();
         return midiOutShortMsg(m_hMidiOut, packed) == MMSYSERR_NOERROR;
     }
     return sendLongMessage(length, data, status);
@@ -400,6 +401,19 @@ void TWinMIDI::waitUntilDone(MIDIHDR& header) {
     do
         m_outputDone->wait();
     while (!(headerFlags(header) & MHDR_DONE));
+}
+
+void TWinMIDI::waitForLongMessages() {
+    // A short message goes out at once, a long one in the background: without this wait a
+    // program change would overtake the dump sent before it.
+    for (;;) {
+        bool inFlight = false;
+        for (int k = 0; k < kOutputBufferCount; ++k)
+            inFlight = inFlight || (headerFlags(m_outputHeaders[k]) & MHDR_INQUEUE);
+        if (!inFlight)
+            return;
+        QThread::msleep(1);
+    }
 }
 
 MIDIHDR* TWinMIDI::takeFreeOutputHeader() {

@@ -34,7 +34,8 @@ public:
     bool openOutput(int portNumber) override;
     void closeOutput() override;
     // Caller's thread, serialised by the caller. A long message blocks until every chunk but
-    // the last is done, with a pause after each.
+    // the last is done, with a pause after each; a short message waits for the long ones sent
+    // before it, so that messages leave in the order they were sent.
     bool send(int length, const BYTE* data, BYTE status) override;
     // MIDI receive thread: drains the ring; the bytes given are ignored.
     int processInput(int len, const BYTE* bytes) override;
@@ -70,6 +71,7 @@ private:
     bool sendLongMessage(int length, const BYTE* data, BYTE status);
     bool sendChunk(BYTE status, const BYTE* data, int chunkLength, bool waitForCompletion);
     void waitUntilDone(MIDIHDR& header);
+    void waitForLongMessages();
     MIDIHDR* takeFreeOutputHeader();
     void pauseAfterChunk();
 
