@@ -3,7 +3,11 @@
 #include "ClientIConnectionPoint.h"
 #include "DorvoAssert.h"
 
-#include <QMutexLocker>
+#include "MIDIThroughFilter.h"
+#include "TAppMIDIIn.h"
+#include "TAppMIDIOut.h"
+#include "TWinMIDIPortAccessor.h"
+
 #include <new>
 #include <vector>
 
@@ -17,33 +21,42 @@ template <class Inner> bool answeredBy(Inner* inner, REFIID iid, void** out) {
 } // namespace
 
 ClientIUnknown::ClientIUnknown() : TInnerObject(nullptr) {
-    m_portMapLock.reset(new (std::nothrow) QRecursiveMutex);
-    m_portListLock.reset(new (std::nothrow) QRecursiveMutex);
+    m_portMapLock.reset(new (std::nothrow) std::recursive_mutex);
+    m_portListLock.reset(new (std::nothrow) std::recursive_mutex);
     createServices();
     if (m_container) {
         m_container->AddConnectionPoint(&IID_IMPNotificationSink);
         // Nothing is ever sent on the second point; components may still advise on it.
         m_container->AddConnectionPoint(&IID_IMPSecondarySink);
     }
-    // The machine's port accessor is created here once the transport layer provides it; the
-    // port list source stays null until the window sets it.
+    // The port list source stays null until the window sets it.
+    createMachinePortAccessor();
 }
 
 void ClientIUnknown::createServices() {
-    // The asynchronous output and the client services are made here, in this order, before the
-    // time information, once the port services provide them.
+    m_asyncOutput = new (std::nothrow) ClientIMPAsyncOutput(this);
+    m_clientServices = new (std::nothrow) ClientIMPClientServices(this);
     m_timeInfo = new (std::nothrow) ClientIMPTimeInfo(this);
     m_qtBasedHost = new (std::nothrow) ClientIMPQTBasedHost(this);
     m_container = new (std::nothrow) ClientIConnectionPointContainer(this);
 }
 
+void ClientIUnknown::createMachinePortAccessor() {
+    // Lists the devices at once. Without it the host goes on: the ports it cannot list are
+    // simply not offered.
+    m_machinePortAccessor.reset(new (std::nothrow) TWinMIDIPortAccessor);
+    DORVO_CHECK_TEXT(m_machinePortAccessor, "uniPortAccessor");
+}
+
 ClientIUnknown::~ClientIUnknown() {
     m_workspaceWindow = nullptr;
-    // The open inputs are closed and the output writers removed here, each output under its
-    // port lock and then the port map lock, before the port locks and the port map lock go.
-    m_portMapLock.reset();
+    closeAllPorts();
+    destroyPortLocks();
     freeCachedPortLists();
+    m_machinePortAccessor.reset();
     m_portListLock.reset();
+    // The inputs are closed: no delivery reaches a thru filter any more.
+    releaseThruFilters();
     releaseServices();
 }
 
@@ -108,9 +121,28 @@ HRESULT ClientIUnknown::Notify(const MPNOTIFICATION* notification) {
 }
 
 void ClientIUnknown::freeCachedPortLists() {
-    QMutexLocker<QRecursiveMutex> lock(m_portListLock.get());
+    std::unique_lock<std::recursive_mutex> lock;
+    if (m_portListLock)
+        lock = std::unique_lock<std::recursive_mutex>(*m_portListLock);
     freePortList(m_cachedPortLists[0]);
     freePortList(m_cachedPortLists[1]);
+}
+
+const MPPORTLIST& ClientIUnknown::filledPortList(DWORD direction) {
+    MPPORTLIST& list = cachedPortList(direction);
+    if (list.count == 0 && m_portListSource) {
+        freePortList(list);
+        m_portListSource->fillPortData(
+            direction ? TMIDIPortAccessor::kOutput : TMIDIPortAccessor::kInput, &list);
+    }
+    return list;
+}
+
+void ClientIUnknown::portListChanged() {
+    freeCachedPortLists();
+    MPNOTIFICATION notification{};
+    notification.id = GUID_MPPortListChanged;
+    Notify(&notification);
 }
 
 void ClientIUnknown::freePortList(MPPORTLIST& list) {

@@ -1,10 +1,13 @@
 // The host object: the one aggregate per Workspace window that every component receives when
 // it is connected. Its services (asynchronous output, client services, time information, the
 // Qt-host marker and the connection points) are inner objects that share its identity and its
-// reference count; the object lives as long as anybody holds one of them.
+// reference count; the object lives as long as anybody holds one of them. It also owns the
+// Workspace's open MIDI ports and the MIDI Thru routes between them.
 #pragma once
 
 #include "ClientIConnectionPointContainer.h"
+#include "ClientIMPAsyncOutput.h"
+#include "ClientIMPClientServices.h"
 #include "ClientIMPQTBasedHost.h"
 #include "ClientIMPTimeInfo.h"
 #include "TInnerObject.h"
@@ -12,19 +15,21 @@
 
 #include <dorvo/dorvo2.h>
 
-#include <QRecursiveMutex>
+#include <map>
 #include <memory>
+#include <mutex>
 
-class TVirtualMIDIPortAccessor;
+class MIDIThroughFilter;
+class TAppMIDIIn;
+class TAppMIDIOut;
+class TMIDIPortAccessor;
 
 class ClientIUnknown : public TInnerObject<IUnknown, IID_IUnknown> {
 public:
-    // The service objects that the port services bring; until they exist these members stay
-    // null and every step that concerns them is skipped.
-    using AsyncOutputObject = TInnerObject<IMPAsyncOutput, IID_IMPAsyncOutput>;
-    using ClientServicesObject = TInnerObject<IMPClientServices2, IID_IMPClientServices2>;
+    using AsyncOutputObject = ClientIMPAsyncOutput;
+    using ClientServicesObject = ClientIMPClientServices;
 
-    // GUI thread. Count 1, no outer object.
+    // GUI thread. Count 1, no outer object; lists the machine's MIDI ports.
     ClientIUnknown();
 
     // Any thread: IUnknown gives the host object itself; then the services in a fixed order
@@ -42,9 +47,11 @@ public:
     TWorkspaceComponents* workspaceWindow() const { return m_workspaceWindow; }
 
     // GUI thread: the Workspace's view of the ports, which the window creates and sets; null
-    // until then.
-    void setPortListSource(TVirtualMIDIPortAccessor* source) { m_portListSource = source; }
-    TVirtualMIDIPortAccessor* portListSource() const { return m_portListSource; }
+    // until then. The ports that components list come from it.
+    void setPortListSource(TMIDIPortAccessor* source) { m_portListSource = source; }
+    TMIDIPortAccessor* portListSource() const { return m_portListSource; }
+    // The machine's own ports; null when the accessor could not be made.
+    TMIDIPortAccessor* machinePortAccessor() const { return m_machinePortAccessor.get(); }
 
     // The services, without references; null when one could not be made.
     AsyncOutputObject* asyncOutput() const { return m_asyncOutput; }
@@ -54,17 +61,50 @@ public:
     ClientIConnectionPointContainer* connectionPointContainer() const { return m_container; }
 
     // Guards the output map and the output lock map; taken after a port's own lock. Null when
-    // it could not be made, and every port operation then fails.
-    QRecursiveMutex* portMapLock() const { return m_portMapLock.get(); }
+    // it could not be made, and every output port operation then fails.
+    std::recursive_mutex* portMapLock() const { return m_portMapLock.get(); }
     // Guards the cached port lists; taken after the client services' lock.
-    QRecursiveMutex* portListLock() const { return m_portListLock.get(); }
+    std::recursive_mutex* portListLock() const { return m_portListLock.get(); }
 
     // The port lists handed to components, per direction (0 input, any other value output);
     // an empty list has not been read yet. Call under the port list lock.
     MPPORTLIST& cachedPortList(DWORD direction) { return m_cachedPortLists[direction ? 1 : 0]; }
+    // As cachedPortList, first read from the port list source when empty.
+    const MPPORTLIST& filledPortList(DWORD direction);
     // Frees both cached lists (every name, then the array), so that the next reader reads
     // fresh ones. Takes the port list lock when there is one.
     void freeCachedPortLists();
+    // GUI thread, after the Workspace's ports were updated: components read fresh port lists
+    // from now on and are told that the list changed.
+    void portListChanged();
+
+    // ---- Ports (opened, closed and routed on the GUI thread) ----
+
+    // true when the port is open afterwards; port 0 never opens. A new input receives the
+    // event filter of every component of the Workspace.
+    bool openPort(bool isOutput, int port);
+    void closePort(bool isOutput, int port);
+    bool isPortOpen(bool isOutput, int port);
+    // Any thread: sends to the output port the event names. S_OK without sending when bit 0
+    // of flags is clear; E_FAIL when the port is not open; E_POINTER for a null event.
+    // Whether the event converted and went out is not reported.
+    HRESULT sendEvent(const MPEVENT* event, DWORD flags);
+    // Adds the filter to, or removes it from, every open input.
+    void registerEventFilter(IMPEventFilter* filter);
+    void removeEventFilter(IMPEventFilter* filter);
+
+    // ---- MIDI Thru (GUI thread) ----
+
+    // false unless both ports are open.
+    bool addThruRoute(int inPort, int outPort);
+    // Sends all notes off to the route's output before it goes; always true.
+    bool removeThruRoute(int inPort, int outPort);
+    // Stops and resumes every route of an open input; the routes are kept.
+    void thruOff();
+    void thruOn();
+    // 0 keeps each event's channel, 1-16 converts to channel value - 1; larger values keep
+    // the current setting. Routes of inputs that are not open are left as they are.
+    void setThruChannel(DWORD channel);
 
 protected:
     // Runs when the last reference goes: the window released it, and no component holds a
@@ -72,12 +112,29 @@ protected:
     ~ClientIUnknown() override;
 
 private:
+    using PortLock = std::recursive_mutex;
+
     void createServices();
+    void createMachinePortAccessor();
     void releaseServices();
+    void closeAllPorts();
+    void destroyPortLocks();
+    void releaseThruFilters();
     static void freePortList(MPPORTLIST& list);
 
+    bool openInputPort(int port);
+    bool openOutputPort(int port);
+    void closeInputPort(int port);
+    void closeOutputPort(int port);
+    // Under the port map lock.
+    PortLock* portLockOf(int port);
+    TAppMIDIIn* inputOf(int port) const;
+    MIDIThroughFilter* thruFilterOf(int port) const;
+    void dropThruFilter(int inPort);
+
     TWorkspaceComponents* m_workspaceWindow = nullptr;
-    TVirtualMIDIPortAccessor* m_portListSource = nullptr;
+    TMIDIPortAccessor* m_portListSource = nullptr;
+    std::unique_ptr<TMIDIPortAccessor> m_machinePortAccessor;
 
     // One reference each, held by this object.
     AsyncOutputObject* m_asyncOutput = nullptr;
@@ -86,10 +143,17 @@ private:
     ClientIMPQTBasedHost* m_qtBasedHost = nullptr;
     ClientIConnectionPointContainer* m_container = nullptr;
 
-    std::unique_ptr<QRecursiveMutex> m_portMapLock;
-    std::unique_ptr<QRecursiveMutex> m_portListLock;
+    std::unique_ptr<std::recursive_mutex> m_portMapLock;
+    std::unique_ptr<std::recursive_mutex> m_portListLock;
     MPPORTLIST m_cachedPortLists[2] = {{0, nullptr}, {0, nullptr}};
 
-    // The open ports and thru routes (input map, output map, output lock map, thru map) and the
-    // machine's port accessor belong here; they come with the port services.
+    // Inputs and thru routes change and are read on the GUI thread only; the receive threads
+    // reach an input through its transport and a route through its filter.
+    std::map<int, std::unique_ptr<TAppMIDIIn>> m_inputs;
+    // Under the port map lock. A port's lock stays when the port closes, so that a sender that
+    // found it can still take it; all go with the host object.
+    std::map<int, std::unique_ptr<TAppMIDIOut>> m_outputs;
+    std::map<int, std::unique_ptr<PortLock>> m_outputLocks;
+    // One reference on each filter.
+    std::map<int, MIDIThroughFilter*> m_thruFilters;
 };

@@ -1,0 +1,122 @@
+#include "MIDIThroughFilter.h"
+
+#include "ClientIUnknown.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr BYTE kAllNotesOffController = 123;
+constexpr DWORD kChannels = 16;
+
+} // namespace
+
+MIDIThroughFilter::MIDIThroughFilter(ClientIUnknown* host, DWORD firstOutputPort)
+    : TInnerObject(nullptr), m_host(host), m_outputPorts{firstOutputPort} {}
+
+HRESULT MIDIThroughFilter::FilterEvents(IMPEventQueue* queue, const MPFILTERINFO*) {
+    if (!queue)
+        return E_POINTER;
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    // Asking for short kinds only: system exclusive is not passed, and asking for it would
+    // make the queue copy its bytes for nothing.
+    BOOL found = FALSE;
+    BOOL more = FALSE;
+    MPEVENT event;
+    if (FAILED(queue->GetFirstEvent(&found, &event, &more, MPEVENT_MASK_SHORT)))
+        return E_FAIL;
+    bool failed = found && !passThrough(event);
+    while (more) {
+        if (FAILED(queue->GetNextEvent(&found, &event, &more, MPEVENT_MASK_SHORT)))
+            break;
+        if (found && !passThrough(event))
+            failed = true;
+    }
+    return failed ? E_FAIL : S_OK;
+}
+
+bool MIDIThroughFilter::passThrough(MPEVENT& event) {
+    if (!(event.type & MPEVENT_MASK_SHORT))
+        return true;
+    if (m_thruChannel != 0)
+        event.channel = m_thruChannel - 1;
+    bool sent = true;
+    for (DWORD port : m_outputPorts) {
+        event.port = port;
+        if (FAILED(m_host->sendEvent(&event, 1)))
+            sent = false;
+    }
+    return sent;
+}
+
+HRESULT MIDIThroughFilter::GetFilterInfo(DWORD*, DWORD*, DWORD*) {
+    return S_OK;
+}
+
+HRESULT MIDIThroughFilter::FilterSlot5(DWORD) {
+    return S_OK;
+}
+
+void MIDIThroughFilter::addOutputPort(DWORD port) {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    m_outputPorts.push_back(port);
+}
+
+void MIDIThroughFilter::removeOutputPort(DWORD port) {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    std::erase(m_outputPorts, port);
+}
+
+void MIDIThroughFilter::clearOutputPorts() {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    m_outputPorts.clear();
+}
+
+bool MIDIThroughFilter::routesOnlyTo(DWORD port) {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return std::all_of(m_outputPorts.begin(), m_outputPorts.end(),
+                       [port](DWORD output) { return output == port; });
+}
+
+std::vector<DWORD> MIDIThroughFilter::outputPorts() {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_outputPorts;
+}
+
+void MIDIThroughFilter::setThruChannel(DWORD channel) {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    m_thruChannel = channel;
+}
+
+DWORD MIDIThroughFilter::thruChannel() {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_thruChannel;
+}
+
+HRESULT MIDIThroughFilter::allNotesOff(DWORD port) {
+    if (port != 0)
+        return allNotesOffOn(port);
+    // Sent from a copy: the receive thread is not held up by the sends, which may wait for a
+    // port another thread is sending a long message to.
+    HRESULT result = S_OK;
+    for (DWORD output : outputPorts()) {
+        if (FAILED(allNotesOffOn(output)))
+            result = E_FAIL;
+    }
+    return result;
+}
+
+HRESULT MIDIThroughFilter::allNotesOffOn(DWORD port) {
+    MPEVENT event{};
+    event.type = MPEVENT_CONTROLCHANGE;
+    event.port = port;
+    event.data[0] = kAllNotesOffController;
+    event.data[1] = 0;
+    HRESULT result = S_OK;
+    for (DWORD channel = 0; channel < kChannels; ++channel) {
+        event.channel = channel;
+        if (FAILED(m_host->sendEvent(&event, 1)))
+            result = E_FAIL;
+    }
+    return result;
+}

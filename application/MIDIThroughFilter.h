@@ -1,0 +1,52 @@
+// The host's own event filter for MIDI Thru: registered on an input like a component's filter,
+// it sends every short event it receives on to its output ports, on the thru channel when one
+// is set. System exclusive is not passed through.
+#pragma once
+
+#include "TInnerObject.h"
+
+#include <dorvo/dorvo2.h>
+
+#include <mutex>
+#include <vector>
+
+class ClientIUnknown;
+
+class MIDIThroughFilter : public TInnerObject<IMPEventFilter, IID_IMPEventFilter> {
+public:
+    // No outer object; the host object owns the filter and outlives its deliveries.
+    MIDIThroughFilter(ClientIUnknown* host, DWORD firstOutputPort);
+
+    // MIDI receive thread: E_FAIL when a send to one of the output ports failed.
+    HRESULT STDMETHODCALLTYPE FilterEvents(IMPEventQueue* queue, const MPFILTERINFO* info) override;
+    HRESULT STDMETHODCALLTYPE GetFilterInfo(DWORD* a, DWORD* b, DWORD* c) override;
+    HRESULT STDMETHODCALLTYPE FilterSlot5(DWORD a) override;
+
+    // GUI thread. Each waits for a delivery under way, so that once it returns no event goes
+    // out under the old settings.
+    void addOutputPort(DWORD port);
+    // Removes every occurrence.
+    void removeOutputPort(DWORD port);
+    void clearOutputPorts();
+    // True when the list is empty or holds nothing but `port`.
+    bool routesOnlyTo(DWORD port);
+    std::vector<DWORD> outputPorts();
+    // 0 keeps each event's channel; 1-16 sends on channel value - 1.
+    void setThruChannel(DWORD channel);
+    DWORD thruChannel();
+
+    // GUI thread: controller 123 (all notes off) on all 16 channels of `port`, or of every
+    // output port of the list when port is 0. E_FAIL when a send failed.
+    HRESULT allNotesOff(DWORD port);
+
+private:
+    bool passThrough(MPEVENT& event);
+    HRESULT allNotesOffOn(DWORD port);
+
+    ClientIUnknown* const m_host;
+    // Guards the port list and the channel against the receive thread, which holds it for a
+    // whole delivery; taken before any port's lock.
+    std::recursive_mutex m_lock;
+    std::vector<DWORD> m_outputPorts;
+    DWORD m_thruChannel = 0;
+};
