@@ -1,6 +1,6 @@
 // The multimedia MIDI functions over the virtual devices: handle and buffer behaviour that the
 // MIDI driver relies on, device listing, removal while open.
-#include "MidiCallbackLog.h"
+#include "MidiTestSupport.h"
 
 #include <dorvo/mmsystem.h>
 #include <dorvo/virtualmidi.h>
@@ -20,7 +20,13 @@
 #include <thread>
 #include <vector>
 
+using dorvo2test::InputBuffers;
+using dorvo2test::inputNames;
 using dorvo2test::MidiCallbackLog;
+using dorvo2test::OutputBuffer;
+using dorvo2test::outputNames;
+using dorvo2test::sysex;
+using dorvo2test::WarningCapture;
 namespace vm = dorvo::virtualmidi;
 using namespace std::chrono_literals;
 
@@ -28,156 +34,14 @@ namespace {
 
 constexpr const char* kLoop1 = "Dorvo Loopback 1";
 constexpr const char* kLoop2 = "Dorvo Loopback 2";
-constexpr UINT kNoDevice = UINT(-1);
 
-std::string nameOf(const WCHAR* name) {
-    return QString::fromUtf16(name).toStdString();
-}
-
-std::vector<std::string> inputNames() {
-    std::vector<std::string> names;
-    for (UINT i = 0; i < midiInGetNumDevs(); ++i) {
-        MIDIINCAPSW caps{};
-        EXPECT_EQ(MMSYSERR_NOERROR, midiInGetDevCapsW(i, &caps, sizeof caps));
-        names.push_back(nameOf(caps.szPname));
-    }
-    return names;
-}
-
-std::vector<std::string> outputNames() {
-    std::vector<std::string> names;
-    for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
-        MIDIOUTCAPSW caps{};
-        EXPECT_EQ(MMSYSERR_NOERROR, midiOutGetDevCapsW(i, &caps, sizeof caps));
-        names.push_back(nameOf(caps.szPname));
-    }
-    return names;
-}
-
-UINT idOf(const std::vector<std::string>& names, const std::string& name) {
-    for (UINT i = 0; i < names.size(); ++i) {
-        if (names[i] == name)
-            return i;
-    }
-    return kNoDevice;
-}
-
-std::vector<std::uint8_t> sysex(std::size_t total, std::uint8_t seed = 0) {
-    std::vector<std::uint8_t> bytes(total);
-    bytes.front() = 0xF0;
-    for (std::size_t i = 1; i + 1 < total; ++i)
-        bytes[i] = std::uint8_t((i * 7 + seed) & 0x7F);
-    bytes.back() = 0xF7;
-    return bytes;
-}
-
-// Input buffers of one size, prepared and queued in order.
-class InputBuffers {
-public:
-    InputBuffers(std::size_t count, std::size_t size)
-        : m_data(count, std::vector<char>(size)), m_headers(count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            m_headers[i].lpData = m_data[i].data();
-            m_headers[i].dwBufferLength = DWORD(size);
-        }
-    }
-    void queue(HMIDIIN in) {
-        for (auto& header : m_headers) {
-            ASSERT_EQ(MMSYSERR_NOERROR, midiInPrepareHeader(in, &header, sizeof header));
-            ASSERT_EQ(MMSYSERR_NOERROR, midiInAddBuffer(in, &header, sizeof header));
-        }
-    }
-    void unprepare(HMIDIIN in) {
-        for (auto& header : m_headers)
-            EXPECT_EQ(MMSYSERR_NOERROR, midiInUnprepareHeader(in, &header, sizeof header));
-    }
-    MIDIHDR* header(std::size_t i) { return &m_headers[i]; }
-
-private:
-    std::vector<std::vector<char>> m_data;
-    std::vector<MIDIHDR> m_headers;
-};
-
-struct OutputBuffer {
-    explicit OutputBuffer(std::vector<std::uint8_t> content) : bytes(std::move(content)) {
-        header.lpData = reinterpret_cast<LPSTR>(bytes.data());
-        header.dwBufferLength = DWORD(bytes.size());
-    }
-    std::vector<std::uint8_t> bytes;
-    MIDIHDR header{};
-};
-
-// Collects the warnings printed while it lives.
-class WarningCapture {
-public:
-    WarningCapture() { s_previous = qInstallMessageHandler(&WarningCapture::handler); }
-    ~WarningCapture() { qInstallMessageHandler(s_previous); }
-    std::vector<std::string> warnings() const {
-        std::lock_guard lock(s_mutex);
-        return s_warnings;
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtWarningMsg)
-            return;
-        std::lock_guard lock(s_mutex);
-        s_warnings.push_back(text.toStdString());
-    }
-    static inline QtMessageHandler s_previous = nullptr;
-    static inline std::mutex s_mutex;
-    static inline std::vector<std::string> s_warnings;
-};
-
-class VirtualLayer : public ::testing::Test {
+class VirtualLayer : public dorvo2test::MidiLayerFixture {
 protected:
     void SetUp() override { vm::reset(); }
     void TearDown() override {
-        for (HMIDIIN in : m_inputs) {
-            midiInReset(in);
-            midiInClose(in);
-        }
-        for (HMIDIOUT out : m_outputs) {
-            midiOutReset(out);
-            midiOutClose(out);
-        }
+        MidiLayerFixture::TearDown();
         vm::reset();
     }
-
-    HMIDIIN openInput(const std::string& name, MidiCallbackLog& log) {
-        HMIDIIN in = nullptr;
-        const UINT id = idOf(inputNames(), name);
-        EXPECT_NE(kNoDevice, id) << name;
-        EXPECT_EQ(MMSYSERR_NOERROR,
-                  midiInOpen(&in, id, reinterpret_cast<DWORD_PTR>(&MidiCallbackLog::inputCallback),
-                             log.instance(), CALLBACK_FUNCTION));
-        m_inputs.push_back(in);
-        return in;
-    }
-    HMIDIOUT openOutput(const std::string& name, MidiCallbackLog& log) {
-        HMIDIOUT out = nullptr;
-        const UINT id = idOf(outputNames(), name);
-        EXPECT_NE(kNoDevice, id) << name;
-        EXPECT_EQ(MMSYSERR_NOERROR,
-                  midiOutOpen(&out, id,
-                              reinterpret_cast<DWORD_PTR>(&MidiCallbackLog::outputCallback),
-                              log.instance(), CALLBACK_FUNCTION));
-        m_outputs.push_back(out);
-        return out;
-    }
-    // Logs live until after TearDown has closed what is still open.
-    MidiCallbackLog& newLog() { return m_logs.emplace_back(); }
-    // So are input buffers: a failed test may leave them queued.
-    InputBuffers& newBuffers(std::size_t count, std::size_t size) {
-        return m_buffers.emplace_back(count, size);
-    }
-    void forget(HMIDIIN in) { std::erase(m_inputs, in); }
-    void forget(HMIDIOUT out) { std::erase(m_outputs, out); }
-
-    std::list<MidiCallbackLog> m_logs;
-    std::list<InputBuffers> m_buffers;
-    std::vector<HMIDIIN> m_inputs;
-    std::vector<HMIDIOUT> m_outputs;
 };
 
 class EchoDevice : public vm::SimulatedDevice {
@@ -217,7 +81,7 @@ TEST_F(VirtualLayer, LongNamesAreCutWithoutSplittingACharacter) {
     vm::addLoopback(name);
     MIDIOUTCAPSW caps{};
     ASSERT_EQ(MMSYSERR_NOERROR, midiOutGetDevCapsW(2, &caps, sizeof caps));
-    EXPECT_EQ(std::string(126, 'x'), nameOf(caps.szPname));
+    EXPECT_EQ(std::string(126, 'x'), QString::fromUtf16(caps.szPname).toStdString());
 }
 
 TEST_F(VirtualLayer, DeviceQueriesRejectBadArguments) {
@@ -646,14 +510,8 @@ TEST_F(VirtualLayer, DeviceRemovedWhileOpenFailsCleanlyWithAWarning) {
     EXPECT_EQ(MMSYSERR_NODRIVER, midiInAddBuffer(in, &extra, sizeof extra));
     vm::inject("Unplugged", {0x90, 0x3C, 0x40}); // nothing there to inject into any more
 
-    const auto printed = warnings.warnings();
-    const auto mentions = [&](const char* text) {
-        return std::count_if(printed.begin(), printed.end(), [&](const std::string& w) {
-            return w.find(text) != std::string::npos;
-        });
-    };
-    EXPECT_EQ(1, mentions("MIDI input \"Unplugged\""));
-    EXPECT_EQ(1, mentions("MIDI output \"Unplugged\"")) << "reported once, not per call";
+    EXPECT_EQ(1, warnings.count("MIDI input \"Unplugged\""));
+    EXPECT_EQ(1, warnings.count("MIDI output \"Unplugged\"")) << "reported once, not per call";
 
     // The buffers queued before still come back, and both handles close.
     ASSERT_EQ(MMSYSERR_NOERROR, midiInReset(in));
