@@ -2,9 +2,10 @@
 BUILD_TEST ?= build/test
 BUILD_RUN ?= build/run
 BUILD_FUZZ ?= build/fuzz
+BUILD_TSAN ?= build/tsan
 JOBS ?= $(shell nproc)
 
-.PHONY: test run deps deps-test build-test fuzz-smoke clean format
+.PHONY: test run deps deps-test build-test fuzz-smoke tsan clean format
 
 test: deps-test build-test
 	ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
@@ -25,6 +26,12 @@ fuzz-smoke:
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_FUZZ=ON
 	cmake --build $(BUILD_FUZZ)
 	scripts/run-fuzzers $(BUILD_FUZZ) 20
+
+# The tests labelled "concurrency", built with ThreadSanitizer and run.
+tsan: deps-test
+	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVO2_SANITIZER=thread
+	cmake --build $(BUILD_TSAN) --target dorvo2_concurrency_tests --parallel $(JOBS)
+	ctest --test-dir $(BUILD_TSAN) -L concurrency --output-on-failure
 
 clean:
 	rm -rf build
