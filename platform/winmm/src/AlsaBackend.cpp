@@ -94,7 +94,9 @@ private:
 
 } // namespace
 
-AlsaBackend::AlsaBackend() : m_sequencer(AlsaSequencer::open(m_failure)) {}
+AlsaBackend::AlsaBackend() {
+    m_sequencer = AlsaSequencer::open(m_failure);
+}
 
 AlsaBackend::~AlsaBackend() = default;
 

@@ -8,7 +8,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace dorvo::winmm {
 
@@ -26,9 +29,22 @@ std::string alsaError(int code) {
     return snd_strerror(code);
 }
 
+// libasound prints its own complaints on stderr; ours say the same in the program's log.
+void reportAlsaError(const char* file, int line, const char* function, int, const char* format,
+                     ...) {
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    qDebug("ALSA: %s (%s:%d %s)", text, file, line, function);
+}
+
 } // namespace
 
 std::shared_ptr<AlsaSequencer> AlsaSequencer::open(std::string& failure) {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { snd_lib_error_set_handler(&reportAlsaError); });
     snd_seq_t* sequencer = nullptr;
     int result = snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
     if (result < 0) {

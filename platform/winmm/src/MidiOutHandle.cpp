@@ -40,6 +40,7 @@ MMRESULT MidiOutHandle::open(MidiBackend& backend, UINT deviceId, const std::str
 MMRESULT MidiOutHandle::shortMessage(DWORD message) {
     std::uint8_t bytes[3] = {std::uint8_t(message), std::uint8_t(message >> 8),
                              std::uint8_t(message >> 16)};
+    waitForEarlierLongMessages();
     std::lock_guard lock(m_outputMutex);
     if (!m_output)
         return MMSYSERR_INVALHANDLE;
@@ -81,6 +82,7 @@ MMRESULT MidiOutHandle::longMessage(MIDIHDR* header, UINT size) {
     changeHeaderFlags(header, MHDR_INQUEUE, MHDR_DONE);
     m_work.push_back({MOM_DONE, header, false});
     ++m_longPending;
+    ++m_longQueued;
     m_wake.notify_one();
     return MMSYSERR_NOERROR;
 }
@@ -140,6 +142,8 @@ void MidiOutHandle::run() {
             // waits for the report through m_busy.
             std::lock_guard pendingLock(m_mutex);
             --m_longPending;
+            ++m_longFinished;
+            m_idle.notify_all();
         }
         if (m_callback)
             m_callback(m_handle, work.message, m_instance, reinterpret_cast<DWORD_PTR>(work.header),
@@ -162,6 +166,16 @@ void MidiOutHandle::sendLong(MIDIHDR* header) {
         return;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(header->lpData);
     checkResult(output->sendLong(bytes, header->dwBufferLength, m_cancel));
+}
+
+// Messages leave in the order they were sent: a short message would otherwise overtake a long
+// one still queued, or land in the middle of a system-exclusive message on the wire.
+void MidiOutHandle::waitForEarlierLongMessages() {
+    if (onSenderThread())
+        return; // a report's own sends: what was queued after it cannot go first
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t queued = m_longQueued;
+    m_idle.wait(lock, [&] { return m_longFinished >= queued || m_closing; });
 }
 
 MMRESULT MidiOutHandle::checkResult(MMRESULT result) {

@@ -1,5 +1,6 @@
-// One open output device: short messages go out on the caller's thread; long buffers are sent
-// one after another by the handle's sender thread, which also runs the application's callback.
+// One open output device: short messages go out on the caller's thread, after the long ones
+// sent before them; long buffers are sent one after another by the handle's sender thread,
+// which also runs the application's callback.
 #pragma once
 
 #include "Backend.h"
@@ -42,6 +43,7 @@ private:
 
     void run();
     void sendLong(MIDIHDR* header);
+    void waitForEarlierLongMessages();
     MMRESULT checkResult(MMRESULT result);
     bool onSenderThread() const;
     void stopSenderThread();
@@ -60,7 +62,9 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::deque<Work> m_work;
-    std::size_t m_longPending = 0; // queued and in flight
+    std::size_t m_longPending = 0;    // queued and in flight
+    std::uint64_t m_longQueued = 0;   // ever queued
+    std::uint64_t m_longFinished = 0; // ever reported done
     bool m_busy = false;
     bool m_closing = false;
     bool m_stopThread = false;

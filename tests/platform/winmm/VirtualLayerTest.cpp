@@ -426,6 +426,20 @@ TEST_F(VirtualLayer, RecordsShowWhenTheDeviceTookAndFinishedEachLongMessage) {
     EXPECT_TRUE(vm::sentMessages(kLoop1).empty());
 }
 
+TEST_F(VirtualLayer, ShortMessagesLeaveAfterTheLongOnesSentBeforeThem) {
+    vm::setLongMessageDuration(kLoop1, 100ms);
+    MidiCallbackLog& log = newLog();
+    HMIDIOUT out = openOutput(kLoop1, log);
+    OutputBuffer dump(sysex(64));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutPrepareHeader(out, &dump.header, sizeof(MIDIHDR)));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutLongMsg(out, &dump.header, sizeof(MIDIHDR)));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutShortMsg(out, 0x000005C0)); // program change
+    const auto sent = vm::sentMessages(kLoop1);
+    ASSERT_EQ(2u, sent.size());
+    EXPECT_TRUE(sent[0].longMessage) << "the program change overtook the dump";
+    EXPECT_EQ((std::vector<std::uint8_t>{0xC0, 0x05}), sent[1].bytes);
+}
+
 TEST_F(VirtualLayer, InvalidHandlesAreRefusedWithoutCrashing) {
     MidiCallbackLog& log = newLog();
     HMIDIOUT out = openOutput(kLoop1, log);
