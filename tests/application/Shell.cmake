@@ -1,1 +1,34 @@
 # Tests of the application shell.
+dorvo2_add_test(application_shell_tests QT
+    SOURCES
+        HandOverTests.cpp
+        ImagesTests.cpp
+        PreferencesTests.cpp
+        ShellTestSupport.h
+        WorkspaceWindowTests.cpp
+    LIBS dorvo2_workspace
+)
+
+# The real program, started as separate processes.
+dorvo2_add_test(application_startup_tests QT
+    SOURCES StartupProcessTests.cpp
+    LIBS dorvo2_workspace
+    TIMEOUT 300
+)
+target_compile_definitions(application_startup_tests PRIVATE DORVO2_BINARY="$<TARGET_FILE:dorvo2>")
+add_dependencies(application_startup_tests dorvo2)
+
+# Screenshots of the real windows under Xvfb, kept in the build folder.
+add_executable(dorvo2_shell_screenshots ShellScreenshots.cpp)
+target_link_libraries(dorvo2_shell_screenshots PRIVATE dorvo2_workspace)
+dorvo2_warnings(dorvo2_shell_screenshots)
+dorvo2_add_test(application_screenshot_tests QT
+    SOURCES ScreenshotTests.cpp
+    LIBS dorvo2_workspace
+    TIMEOUT 180
+)
+target_compile_definitions(application_screenshot_tests PRIVATE
+    DORVO2_SCREENSHOT_HELPER="$<TARGET_FILE:dorvo2_shell_screenshots>"
+    DORVO2_SCREENSHOT_DIR="${CMAKE_CURRENT_BINARY_DIR}/screenshots")
+add_dependencies(application_screenshot_tests dorvo2_shell_screenshots)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/screenshots)

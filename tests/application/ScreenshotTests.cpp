@@ -1,0 +1,56 @@
+// Screenshots of the real windows on a virtual X display, saved in the build folder for a
+// person to look at. Skipped where Xvfb is not installed.
+#include "Images.h"
+
+#include <QColor>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool contains(const QImage& image, const QColor& colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
+TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
+    const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
+    if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty())
+        GTEST_SKIP() << "Xvfb is not installed (make test installs it): no screenshots";
+
+    const QString folder = DORVO2_SCREENSHOT_DIR;
+    QFile::remove(folder + "/workspace-window.png");
+    QFile::remove(folder + "/about-box.png");
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", DORVO2_SCREENSHOT_HELPER, folder});
+    ASSERT_TRUE(run.waitForFinished(120000));
+    ASSERT_EQ(run.exitCode(), 0) << run.readAll().toStdString();
+
+    const QImage workspace(folder + "/workspace-window.png");
+    ASSERT_FALSE(workspace.isNull());
+    EXPECT_EQ(workspace.size(), QSize(600, 400));
+    EXPECT_TRUE(contains(workspace, QColor(102, 105, 124))); // the icon view's ground
+
+    const QImage about(folder + "/about-box.png");
+    ASSERT_FALSE(about.isNull());
+    EXPECT_EQ(about.size(), QSize(460, 288));
+    // Above the painted texts the box shows the about image as it is.
+    const QImage plain = dorvo::lookupImage("HostAbout.png").toImage();
+    EXPECT_EQ(about.copy(0, 0, 460, 140).convertToFormat(QImage::Format_RGB32),
+              plain.copy(0, 0, 460, 140).convertToFormat(QImage::Format_RGB32));
+    std::printf("Screenshots: %s/workspace-window.png, %s/about-box.png\n", qPrintable(folder),
+                qPrintable(folder));
+}
+
+} // namespace

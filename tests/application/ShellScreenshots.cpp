@@ -1,0 +1,65 @@
+// Shows the Workspace window (MIDI Thru tool bar docked, a few components) and the about box on
+// a real display and saves what the screen shows:
+//   dorvo2_shell_screenshots OUTPUT_FOLDER
+#include "About.h"
+#include "ApplicationWindow.h"
+#include "CVEXWrapper.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QWindow>
+#include <cstdio>
+
+namespace {
+
+void settle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool saveScreenOf(QWidget* widget, const QString& path) {
+    const QPixmap shot = widget->screen()->grabWindow(widget->winId());
+    if (shot.isNull() || !shot.save(path, "PNG")) {
+        std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: dorvo2_shell_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(folder.path());
+
+    ApplicationWindow window;
+    window.setWindowTitle("Quenor Dorvo");
+    window.resize(600, 400);
+    window.yNewSession();
+    for (const char* name : {"Demo Synth", "MIDI Monitor", "SysEx Librarian"})
+        window.addComponent(QString::fromLatin1(name));
+    window.components()[1]->setRecallEnabled(true);
+    window.components()[1]->refreshIcon();
+    window.thruToolBar()->show();
+    window.show();
+    settle(800);
+    if (!saveScreenOf(&window, folder.filePath("workspace-window.png")))
+        return 1;
+
+    About about(&window);
+    about.show();
+    settle(500);
+    if (!saveScreenOf(&about, folder.filePath("about-box.png")))
+        return 1;
+    return 0;
+}

@@ -1,0 +1,172 @@
+// The real program in processes of its own: the splash and start-up times, and a second start
+// that hands its path to the first, with the first's start-up trace on its error output.
+#include "TSingleInstance.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Generous: the program may run under a sanitizer on a busy machine.
+constexpr int kStartLimitMs = 60000;
+
+// A runtime folder of its own per test, so that instances of different tests never meet.
+QString freshRuntimeFolder() {
+    const QString folder = QString::fromStdString(dorvo2test::makeTempDir("runtime"));
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
+}
+
+class Dorvo : public QProcess {
+public:
+    explicit Dorvo(const QString& runtimeFolder) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", runtimeFolder);
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_LOGGING_RULES", "dorvo2.shell.debug=true");
+        environment.insert("DORVO2_MIDI", "virtual");
+        environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+        setProcessEnvironment(environment);
+        setProgram(DORVO2_BINARY);
+    }
+    ~Dorvo() override {
+        if (state() != NotRunning) {
+            kill();
+            waitForFinished(10000);
+        }
+    }
+
+    // Waits until the trace has a line matching the pattern; gives its captures.
+    QRegularExpressionMatch waitForLine(const QString& pattern, int limitMs = kStartLimitMs) {
+        const QRegularExpression expression(pattern, QRegularExpression::MultilineOption);
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            trace += QString::fromLocal8Bit(readAllStandardError());
+            const auto match = expression.match(trace);
+            if (match.hasMatch() || timer.elapsed() > limitMs || state() == NotRunning)
+                return match;
+            waitForReadyRead(100);
+        }
+    }
+
+    // Collects what the trace says for a while more.
+    void readFor(int milliseconds) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < milliseconds) {
+            waitForReadyRead(50);
+            trace += QString::fromLocal8Bit(readAllStandardError());
+        }
+    }
+
+    QString trace;
+};
+
+qint64 timeOf(const QRegularExpressionMatch& match) {
+    return match.captured(1).toLongLong();
+}
+
+// Runs a later start to its end; gives its exit code (-1 when it did not end normally).
+int secondStart(const QString& runtimeFolder, const QStringList& arguments,
+                const QString& workingFolder = QString()) {
+    Dorvo second(runtimeFolder);
+    second.setArguments(arguments);
+    if (!workingFolder.isEmpty())
+        second.setWorkingDirectory(workingFolder);
+    second.start();
+    if (!second.waitForFinished(kStartLimitMs) || second.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return second.exitCode();
+}
+
+TEST(StartupProcessTest, SplashHoldsASecondAndANewSessionFollowsTheWindow) {
+    Dorvo first(freshRuntimeFolder());
+    first.start();
+    const auto splash = first.waitForLine("splash shown at (\\d+) ms");
+    const auto shown = first.waitForLine("window shown at (\\d+) ms");
+    const auto session = first.waitForLine("yNewSession at (\\d+) ms");
+    ASSERT_TRUE(splash.hasMatch() && shown.hasMatch() && session.hasMatch())
+        << first.trace.toStdString();
+    EXPECT_GE(timeOf(shown) - timeOf(splash), 1000);
+    EXPECT_GE(timeOf(session) - timeOf(shown), 100);
+}
+
+TEST(StartupProcessTest, APathFromASecondStartIsOpenedAHundredMillisecondsLater) {
+    const QString runtime = freshRuntimeFolder();
+    Dorvo first(runtime);
+    first.start();
+    ASSERT_TRUE(first.waitForLine("yNewSession at").hasMatch()) << first.trace.toStdString();
+
+    // Relative to the second start's own folder, which the first does not share.
+    const QString folder = QString::fromStdString(dorvo2test::makeTempDir("songs"));
+    QFile(folder + "/Gig.XDW").open(QIODevice::WriteOnly);
+    EXPECT_EQ(secondStart(runtime, {"Gig.XDW"}, folder), 0);
+
+    const auto stored = first.waitForLine("pending start-up document stored at (\\d+) ms: (.*)$");
+    const auto reopened = first.waitForLine("reCreateFromFile at (\\d+) ms");
+    ASSERT_TRUE(stored.hasMatch() && reopened.hasMatch()) << first.trace.toStdString();
+    EXPECT_EQ(stored.captured(2), QFileInfo(folder + "/Gig.XDW").canonicalFilePath());
+    EXPECT_GE(timeOf(reopened) - timeOf(stored), 100);
+}
+
+TEST(StartupProcessTest, WithoutAPathTheFirstComesForwardAndNothingElseHappens) {
+    const QString runtime = freshRuntimeFolder();
+    Dorvo first(runtime);
+    first.start();
+    ASSERT_TRUE(first.waitForLine("yNewSession at").hasMatch()) << first.trace.toStdString();
+    EXPECT_EQ(secondStart(runtime, {}), 0);
+    EXPECT_EQ(secondStart(runtime, {""}), 0); // an empty argument is no path
+    ASSERT_TRUE(
+        first.waitForLine("(brought ApplicationWindow to the front[\\s\\S]*){2}").hasMatch())
+        << first.trace.toStdString();
+    first.readFor(300);
+    EXPECT_FALSE(first.trace.contains("pending start-up document")) << first.trace.toStdString();
+    EXPECT_FALSE(first.trace.contains("reCreateFromFile")) << first.trace.toStdString();
+}
+
+TEST(StartupProcessTest, WhileAModalDialogIsShownThePathIsIgnoredAndTheDialogComesForward) {
+    const QString runtime = freshRuntimeFolder();
+    Dorvo first(runtime);
+    // A start-up document of the wrong kind: the first shows a message box and waits.
+    first.setArguments({"song.mid"});
+    first.start();
+    ASSERT_TRUE(first.waitForLine("yNewSession at").hasMatch()) << first.trace.toStdString();
+    EXPECT_EQ(secondStart(runtime, {"/tmp/Other.XDW"}), 0);
+    ASSERT_TRUE(first.waitForLine("brought QMessageBox to the front").hasMatch())
+        << first.trace.toStdString();
+    EXPECT_TRUE(first.trace.contains("path ignored")) << first.trace.toStdString();
+    EXPECT_FALSE(first.trace.contains("pending start-up document")) << first.trace.toStdString();
+}
+
+TEST(StartupProcessTest, ASecondStartEndsWithZeroWhenNobodyAnswers) {
+    const QString runtime = freshRuntimeFolder();
+    const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    TSingleInstance holder; // holds the lock like a running instance would
+    ASSERT_TRUE(holder.claim());
+    {
+        // Nobody listens: the lock alone is not an instance that answers.
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(secondStart(runtime, {"/tmp/A.XDW"}), 0);
+        EXPECT_GE(timer.elapsed(), TSingleInstance::kHandOverTimeoutMs);
+    }
+    // Somebody listens and never answers (this thread does not even accept).
+    QLocalServer silent;
+    ASSERT_TRUE(silent.listen(TSingleInstance::channelPath()));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(secondStart(runtime, {"/tmp/B.XDW"}), 0);
+    EXPECT_GE(timer.elapsed(), TSingleInstance::kHandOverTimeoutMs);
+    qputenv("XDG_RUNTIME_DIR", previousRuntime);
+}
+
+} // namespace
