@@ -11,6 +11,17 @@ test: deps-test build-test
 	ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz-smoke
 
+# Builds the program alone (no tests, no sanitizer) and starts it; without an ALSA sequencer
+# and without a running JACK server it runs on the virtual MIDI devices.
+run: deps
+	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
+		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF
+	cmake --build $(BUILD_RUN) --target dorvo2
+# The example components are registered here once they are built.
+	if [ ! -e /dev/snd/seq ] && ! pgrep -x 'jackd|jackdbus' >/dev/null 2>&1; then \
+		export DORVO2_MIDI=virtual; fi; \
+		$(BUILD_RUN)/application/dorvo2
+
 deps:
 	scripts/install-deps build
 
