@@ -16,7 +16,7 @@ test: deps-test build-test
 run: deps
 	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
 		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF
-	cmake --build $(BUILD_RUN) --target dorvo2
+	cmake --build $(BUILD_RUN) --target dorvo2 --parallel $(JOBS)
 # The example components are registered here once they are built.
 	if [ ! -e /dev/snd/seq ] && ! pgrep -x 'jackd|jackdbus' >/dev/null 2>&1; then \
 		export DORVO2_MIDI=virtual; fi; \

@@ -75,10 +75,26 @@ QString TSingleInstance::channelPath() {
     return instanceFolder() + QLatin1Char('/') + channelName();
 }
 
-bool TSingleInstance::claim() {
+TSingleInstance::Claim TSingleInstance::claim() {
     if (!m_locked)
         m_locked = m_lock.tryLock(0);
-    return m_locked;
+    if (m_locked)
+        return Claim::First;
+    return m_lock.error() == QLockFile::LockFailedError ? Claim::Second : Claim::Failed;
+}
+
+QString TSingleInstance::lockError() const {
+    switch (m_lock.error()) {
+    case QLockFile::NoError:
+        return QString();
+    case QLockFile::LockFailedError:
+        return QStringLiteral("held by another process");
+    case QLockFile::PermissionError:
+        return QStringLiteral("no permission to create it");
+    case QLockFile::UnknownError:
+        break;
+    }
+    return QStringLiteral("it cannot be created");
 }
 
 void TSingleInstance::release() {

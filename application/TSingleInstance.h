@@ -32,8 +32,11 @@ public:
     static QString lockFilePath();
     static QString channelPath();
 
-    // True for the first instance, which then holds the lock until release() or destruction.
-    bool claim();
+    enum class Claim { First, Second, Failed };
+    // First: this start holds the lock until release() or destruction. Second: another start
+    // of this user holds it. Failed: the lock file cannot be made (see lockError()).
+    Claim claim();
+    QString lockError() const;
     void release();
 
     // GUI thread, first instance: answers hand-overs on the channel with the receiver.

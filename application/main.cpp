@@ -57,8 +57,16 @@ void holdSplash(const QElapsedTimer& shownFor) {
 
 int main(int argc, char** argv) {
     TSingleInstance instance;
-    if (!instance.claim())
+    switch (instance.claim()) {
+    case TSingleInstance::Claim::First:
+        break;
+    case TSingleInstance::Claim::Second:
         return handOverToRunningInstance(argc, argv);
+    case TSingleInstance::Claim::Failed:
+        qWarning("Cannot take the single-instance lock %s: %s",
+                 qPrintable(TSingleInstance::lockFilePath()), qPrintable(instance.lockError()));
+        return 0;
+    }
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     auto application = std::make_unique<QApplication>(argc, argv);

@@ -151,7 +151,9 @@ TEST(StartupProcessTest, ASecondStartEndsWithZeroWhenNobodyAnswers) {
     const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     TSingleInstance holder; // holds the lock like a running instance would
-    ASSERT_TRUE(holder.claim());
+    ASSERT_EQ(holder.claim(), TSingleInstance::Claim::First);
+    TSingleInstance other;
+    EXPECT_EQ(other.claim(), TSingleInstance::Claim::Second);
     {
         // Nobody listens: the lock alone is not an instance that answers.
         QElapsedTimer timer;
