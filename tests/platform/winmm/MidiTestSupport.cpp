@@ -85,7 +85,7 @@ WarningCapture::WarningCapture() {
 }
 
 WarningCapture::~WarningCapture() {
-    qInstallMessageHandler(s_previous);
+    qInstallMessageHandler(s_previous.load());
 }
 
 std::vector<std::string> WarningCapture::warnings() const {
@@ -105,8 +105,8 @@ void WarningCapture::handler(QtMsgType type, const QMessageLogContext& context,
         std::lock_guard lock(s_mutex);
         s_warnings.push_back(text.toStdString());
     }
-    if (s_previous)
-        s_previous(type, context, text);
+    if (const QtMessageHandler previous = s_previous.load())
+        previous(type, context, text);
 }
 
 void MidiLayerFixture::TearDown() {

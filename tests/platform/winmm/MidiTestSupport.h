@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <mutex>
@@ -19,6 +20,12 @@
 namespace dorvo2test {
 
 inline constexpr UINT kNoDevice = UINT(-1);
+
+// A header's flags as the layer's threads publish them (an application that polls them instead
+// of waiting for the callback must read them atomically too).
+inline DWORD flagsOf(MIDIHDR& header) {
+    return std::atomic_ref<DWORD>(header.dwFlags).load();
+}
 
 std::vector<std::string> inputNames();
 std::vector<std::string> outputNames();
@@ -58,7 +65,7 @@ public:
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext&, const QString& text);
-    static inline QtMessageHandler s_previous = nullptr;
+    static inline std::atomic<QtMessageHandler> s_previous{nullptr};
     static inline std::mutex s_mutex;
     static inline std::vector<std::string> s_warnings;
 };

@@ -438,6 +438,7 @@ TEST_F(VirtualLayer, ShortMessagesLeaveAfterTheLongOnesSentBeforeThem) {
     ASSERT_EQ(2u, sent.size());
     EXPECT_TRUE(sent[0].longMessage) << "the program change overtook the dump";
     EXPECT_EQ((std::vector<std::uint8_t>{0xC0, 0x05}), sent[1].bytes);
+    EXPECT_TRUE(log.waitFor(MOM_DONE, 1)); // before the buffer goes out of scope
 }
 
 TEST_F(VirtualLayer, InvalidHandlesAreRefusedWithoutCrashing) {
@@ -497,7 +498,8 @@ TEST_F(VirtualLayer, OpenRejectsBadArguments) {
     ASSERT_EQ(MMSYSERR_NOERROR, midiOutPrepareHeader(out, &message.header, sizeof(MIDIHDR)));
     ASSERT_EQ(MMSYSERR_NOERROR, midiOutLongMsg(out, &message.header, sizeof(MIDIHDR)));
     MidiCallbackLog& poll = newLog();
-    EXPECT_TRUE(poll.waitUntil([&] { return (message.header.dwFlags & MHDR_DONE) != 0; }));
+    EXPECT_TRUE(
+        poll.waitUntil([&] { return (dorvo2test::flagsOf(message.header) & MHDR_DONE) != 0; }));
     EXPECT_EQ(MMSYSERR_NOERROR, midiOutClose(out));
 }
 
