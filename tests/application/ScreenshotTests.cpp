@@ -27,6 +27,7 @@ TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
     const QString folder = DORVO2_SCREENSHOT_DIR;
     QFile::remove(folder + "/workspace-window.png");
     QFile::remove(folder + "/about-box.png");
+    QFile::remove(folder + "/splash.png");
     QProcess run;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
@@ -49,7 +50,8 @@ TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
     const QImage plain = dorvo::lookupImage("HostAbout.png").toImage();
     EXPECT_EQ(about.copy(0, 0, 460, 140).convertToFormat(QImage::Format_RGB32),
               plain.copy(0, 0, 460, 140).convertToFormat(QImage::Format_RGB32));
-    std::printf("Screenshots: %s/workspace-window.png, %s/about-box.png\n", qPrintable(folder),
+    EXPECT_EQ(QImage(folder + "/splash.png").size(), QSize(460, 288));
+    std::printf("Screenshots: splash.png, workspace-window.png, about-box.png in %s\n",
                 qPrintable(folder));
 }
 

@@ -1,17 +1,20 @@
-// Shows the Workspace window (MIDI Thru tool bar docked, a few components) and the about box on
-// a real display and saves what the screen shows:
+// Shows the splash screen, the Workspace window (MIDI Thru tool bar docked, a few components)
+// and the about box on a real display and saves what the screen shows:
 //   dorvo2_shell_screenshots OUTPUT_FOLDER
 #include "About.h"
 #include "ApplicationWindow.h"
 #include "CVEXWrapper.h"
+#include "Splash.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QScreen>
+#include <QSplashScreen>
 #include <QWindow>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -41,6 +44,14 @@ int main(int argc, char** argv) {
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(folder.path());
+
+    std::unique_ptr<QSplashScreen> splash(dorvo::createSplashScreen());
+    if (!splash)
+        return 1;
+    settle(500);
+    if (!saveScreenOf(splash.get(), folder.filePath("splash.png")))
+        return 1;
+    splash.reset();
 
     ApplicationWindow window;
     window.setWindowTitle("Quenor Dorvo");
