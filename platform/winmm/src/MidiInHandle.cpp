@@ -116,7 +116,9 @@ void MidiInHandle::bytesLost() {
         returnFrontBuffer(MIM_LONGERROR);
     m_droppingSysex = false;
     m_parser.resynchronize();
-    qWarning("MIDI input \"%s\" lost bytes on the way", m_deviceName.c_str());
+    if (!m_lossReported)
+        qWarning("MIDI input \"%s\" lost bytes on the way (reported once)", m_deviceName.c_str());
+    m_lossReported = true;
 }
 
 void MidiInHandle::deviceLost(const std::string& reason) {
@@ -193,10 +195,10 @@ void MidiInHandle::returnFrontBuffer(UINT message) {
 void MidiInHandle::stopLocked() {
     if (!m_started)
         return;
-    m_started = false;
     // A message under way leaves in its partly filled buffer; empty buffers stay queued.
     if (!m_droppingSysex && frontBufferHasData())
         returnFrontBuffer(MIM_LONGDATA);
+    m_started = false;
     m_droppingSysex = false;
     m_parser.reset();
 }

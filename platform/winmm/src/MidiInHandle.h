@@ -83,6 +83,7 @@ private:
     bool m_lost = false;
     bool m_droppingSysex = false;
     bool m_dropReported = false;
+    bool m_lossReported = false;
     bool m_stopThread = false;
     DWORD m_startTime = 0;
     std::thread m_thread;

@@ -65,6 +65,7 @@ void MidiInputParser::parseStatus(std::uint8_t status, Listener& listener) {
         listener.shortMessage(status);
         return;
     }
+    const bool skipping = m_skippingData;
     m_skippingData = false;
     dropPendingMessage(listener);
     if (status == kSysexStart) {
@@ -74,8 +75,10 @@ void MidiInputParser::parseStatus(std::uint8_t status, Listener& listener) {
         return;
     }
     if (status == kSysexEnd) {
+        // After skipped data bytes it ends the message they belonged to: nothing more to say.
         m_runningStatus = 0;
-        listener.invalidMessage(status);
+        if (!skipping)
+            listener.invalidMessage(status);
         return;
     }
     m_runningStatus = isChannelStatus(status) ? status : 0;

@@ -126,6 +126,25 @@ TEST_F(JackLayer, LongSysexMessagesArriveCompleteAndInOrder) {
     EXPECT_TRUE(inLog.entries(MIM_LONGERROR).empty());
 }
 
+TEST_F(JackLayer, MegabyteSysexLeavesInPiecesAcrossPeriodsAndArrivesComplete) {
+    MidiCallbackLog& inLog = newLog();
+    MidiCallbackLog& outLog = newLog();
+    HMIDIIN in = openInput(m_thru.outPortName(), inLog);
+    HMIDIOUT out = openOutput(m_thru.inPortName(), outLog);
+    InputBuffers& buffers = newBuffers(260, 4096);
+    buffers.queue(in);
+    ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
+
+    // Far more than one period's port buffer holds.
+    OutputBuffer message(sysex(1024 * 1024, 4));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutPrepareHeader(out, &message.header, sizeof(MIDIHDR)));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutLongMsg(out, &message.header, sizeof(MIDIHDR)));
+    ASSERT_TRUE(outLog.waitFor(MOM_DONE, 1));
+    ASSERT_TRUE(inLog.waitUntil([&] { return longDataBytes(inLog) >= message.bytes.size(); }))
+        << longDataBytes(inLog) << " of " << message.bytes.size() << " bytes arrived";
+    EXPECT_TRUE(joinedLongData(inLog) == message.bytes) << "bytes lost, changed or reordered";
+}
+
 TEST_F(JackLayer, MegabyteSysexPlayedInPiecesArrivesComplete) {
     JackTestClient player("dorvo-test-player");
     ASSERT_TRUE(player.isOpen());
