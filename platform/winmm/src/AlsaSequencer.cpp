@@ -139,8 +139,10 @@ MMRESULT AlsaSequencer::openInput(const AlsaDevice& device, MidiInputSink& sink,
         return result == -ENOENT || result == -ENXIO ? MMSYSERR_BADDEVICEID : MMSYSERR_ERROR;
     }
     std::lock_guard lock(m_portsMutex);
+    // The port number is read before release(): the right side of an assignment runs first.
+    const int ownPort = input->ownPort;
     opened = input.get();
-    m_inputs[input->ownPort] = input.release();
+    m_inputs[ownPort] = input.release();
     return MMSYSERR_NOERROR;
 }
 
