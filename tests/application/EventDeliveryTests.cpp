@@ -1,12 +1,11 @@
-// The receive side: an input stamps each event and hands it to every filter in a queue of its
-// own; the queue answers each filter after its own selectors.
+// The receive side: an input stamps each event and hands it, in its own queue, to every filter;
+// the queue answers each filter after that filter's own selectors.
 #include "ClientIMPEventQueue.h"
 #include "PortServiceTestObjects.h"
 #include "TAppMIDIIn.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <thread>
 
@@ -16,7 +15,6 @@ namespace {
 
 const Bytes kNoteOn = {0x93, 0x3C, 0x40, 0x00};
 
-// An input on a transport the test feeds.
 struct FedInput {
     explicit FedInput(int port) {
         auto fed = std::make_unique<FedTransport>();
@@ -28,24 +26,36 @@ struct FedInput {
     bool opened = false;
 };
 
-TEST(EventDeliveryTest, AnInputWithoutFiltersLeavesTheCounterAlone) {
+TEST(EventDeliveryTest, EveryFilterSeesTheStampedEventAfterItsOwnSelectors) {
     FedInput in(5);
     ASSERT_TRUE(in.opened);
     const ULONGLONG before = TAppMIDIIn::nextSequence();
     in.transport->feed(kNoteOn);
-    EXPECT_EQ(TAppMIDIIn::nextSequence(), before);
+    EXPECT_EQ(TAppMIDIIn::nextSequence(), before); // nobody listens: nothing is counted
 
-    RecordingFilter filter;
-    in.input.addFilter(&filter);
-    in.input.addFilter(&filter); // listed once
+    RecordingFilter failing, otherPort, plain, samePort, noteOffs;
+    failing.answer = E_FAIL;
+    otherPort.ports = {4, 6};
+    samePort.ports = {1, 5};
+    samePort.selectors = {0};
+    noteOffs.typeMask = MPEVENT_NOTEOFF | MPEVENT_SYSEX;
+    for (RecordingFilter* filter : {&failing, &otherPort, &plain, &plain, &samePort, &noteOffs})
+        in.input.addFilter(filter);
     in.input.addFilter(nullptr);
     in.transport->feed(kNoteOn);
     EXPECT_EQ(TAppMIDIIn::nextSequence(), before + 1);
-    const auto calls = filter.calls();
-    ASSERT_EQ(calls.size(), 1u);
-    const FilteredEvent& got = calls[0];
-    EXPECT_EQ(got.result, S_OK);
-    EXPECT_TRUE(got.found);
+
+    // A failing filter holds nobody up; the selectors of one do not reach the next.
+    const std::pair<RecordingFilter*, bool> expected[] = {{&failing, true},
+                                                          {&otherPort, false},
+                                                          {&plain, true},
+                                                          {&samePort, true},
+                                                          {&noteOffs, false}};
+    for (const auto& [filter, found] : expected) {
+        ASSERT_EQ(filter->callCount(), 1u);
+        EXPECT_EQ(bool(filter->calls()[0].found), found);
+    }
+    const FilteredEvent got = plain.calls()[0];
     EXPECT_EQ(got.event.type, MPEVENT_NOTEON);
     EXPECT_EQ(got.event.channel, 3u);
     EXPECT_EQ(got.event.port, 5u);
@@ -57,49 +67,17 @@ TEST(EventDeliveryTest, AnInputWithoutFiltersLeavesTheCounterAlone) {
     EXPECT_EQ(got.info.count, 1u);
     EXPECT_EQ(got.info.flags, MPFILTER_LIVEINPUT);
 
-    in.input.removeFilter(&filter);
-    EXPECT_FALSE(in.input.hasFilter(&filter));
+    in.input.removeFilter(&plain);
+    EXPECT_FALSE(in.input.hasFilter(&plain));
     in.transport->feed(kNoteOn);
-    EXPECT_EQ(filter.callCount(), 1u);
-    EXPECT_EQ(TAppMIDIIn::nextSequence(), before + 1);
-}
-
-TEST(EventDeliveryTest, EachFilterSeesTheEventAfterItsOwnSelectors) {
-    FedInput in(5);
-    RecordingFilter otherPort, samePort, plain, notesOff, failing;
-    otherPort.selectOnly({4, 6}, {});
-    samePort.selectOnly({1, 5}, {0});
-    notesOff.typeMask = MPEVENT_NOTEOFF | MPEVENT_SYSEX;
-    failing.answer = E_FAIL;
-    for (RecordingFilter* filter : {&failing, &otherPort, &plain, &samePort, &notesOff})
-        in.input.addFilter(filter);
-    in.transport->feed(kNoteOn);
-
-    // A failing filter holds nobody up, and the first filter's selectors do not reach the
-    // next one.
-    for (RecordingFilter* filter : {&failing, &otherPort, &plain, &samePort, &notesOff})
-        ASSERT_EQ(filter->callCount(), 1u);
-    EXPECT_FALSE(otherPort.calls()[0].found);
-    EXPECT_EQ(otherPort.calls()[0].result, S_OK);
-    EXPECT_TRUE(plain.calls()[0].found);
-    EXPECT_TRUE(samePort.calls()[0].found);
-    EXPECT_FALSE(notesOff.calls()[0].found);
-    EXPECT_TRUE(failing.calls()[0].found);
-
-    RecordingFilter otherSelector;
-    otherSelector.selectOnly({}, {7});
-    in.input.addFilter(&otherSelector);
-    in.transport->feed(kNoteOn);
-    EXPECT_FALSE(otherSelector.calls()[0].found);
-    EXPECT_TRUE(plain.calls()[1].found);
+    EXPECT_EQ(plain.callCount(), 1u);
+    EXPECT_EQ(failing.callCount(), 2u);
 }
 
 TEST(EventDeliveryTest, SystemExclusiveComesAsTheFiltersOwnCopy) {
     FedInput in(2);
     RecordingFilter copying, shortOnly;
     shortOnly.typeMask = MPEVENT_MASK_SHORT;
-    // A filter that keeps the queue beyond the call finds nothing in it afterwards, not the
-    // transport's bytes, which are gone by then.
     IMPEventQueue* kept = nullptr;
     copying.onFilter = [&](IMPEventQueue* queue) {
         queue->AddRef();
@@ -110,17 +88,13 @@ TEST(EventDeliveryTest, SystemExclusiveComesAsTheFiltersOwnCopy) {
     in.transport->feed({0xF0, 0x43, 0x10});
     in.transport->feed({0x20, 0x30, 0xF7});
 
-    ASSERT_EQ(copying.callCount(), 1u);
-    const FilteredEvent got = copying.calls()[0];
-    EXPECT_TRUE(got.found);
-    EXPECT_EQ(got.event.type, MPEVENT_SYSEX);
-    EXPECT_EQ(got.event.dataLength, 5u);
-    // The filter freed the copy with the task allocator; a pointer into the transport's buffer
+    // The filter freed its copy with the task allocator: a pointer into the transport's buffer
     // would be caught there by the address checker.
-    EXPECT_EQ(got.longBytes, (Bytes{0x43, 0x10, 0x20, 0x30, 0xF7}));
+    ASSERT_EQ(copying.callCount(), 1u);
+    EXPECT_EQ(copying.calls()[0].event.type, MPEVENT_SYSEX);
+    EXPECT_EQ(copying.calls()[0].longBytes, (Bytes{0x43, 0x10, 0x20, 0x30, 0xF7}));
     EXPECT_FALSE(shortOnly.calls()[0].found);
-
-    ASSERT_NE(kept, nullptr);
+    // A queue kept beyond the call no longer points at the transport's bytes.
     BOOL found = TRUE, more = TRUE;
     MPEVENT event{};
     EXPECT_EQ(kept->GetFirstEvent(&found, &event, &more, MPEVENT_MASK_ALL), S_OK);
@@ -128,21 +102,8 @@ TEST(EventDeliveryTest, SystemExclusiveComesAsTheFiltersOwnCopy) {
     kept->Release();
 }
 
-TEST(EventDeliveryTest, OpeningFailsWithoutAWorkingTransport) {
-    TAppMIDIIn refused;
-    EXPECT_FALSE(refused.open(1, std::make_unique<FedTransport>(false)));
-    TAppMIDIIn missing;
-    EXPECT_FALSE(missing.open(1, nullptr));
-    // Delivery without an open transport, or of nothing, does nothing.
-    RecordingFilter filter;
-    missing.addFilter(&filter);
-    missing.receiveEvent(nullptr);
-    EXPECT_EQ(filter.callCount(), 0u);
-}
-
 TEST(EventDeliveryTest, SequenceNumbersStayUniqueAndIncreasingAcrossInputs) {
-    constexpr int kInputs = 4;
-    constexpr int kEventsEach = 2000;
+    constexpr int kInputs = 4, kEventsEach = 2000;
     RecordingFilter shared;
     std::vector<std::unique_ptr<FedInput>> inputs;
     for (int port = 1; port <= kInputs; ++port) {
@@ -159,101 +120,58 @@ TEST(EventDeliveryTest, SequenceNumbersStayUniqueAndIncreasingAcrossInputs) {
     for (std::thread& reader : readers)
         reader.join();
 
-    const auto calls = shared.calls();
-    ASSERT_EQ(calls.size(), std::size_t(kInputs * kEventsEach));
     std::set<ULONGLONG> seen;
     std::map<DWORD, ULONGLONG> lastOfPort;
-    for (const FilteredEvent& got : calls) {
-        EXPECT_TRUE(seen.insert(got.event.sequence).second) << got.event.sequence;
-        const auto last = lastOfPort.find(got.event.port);
-        if (last != lastOfPort.end()) {
-            EXPECT_GT(got.event.sequence, last->second);
+    for (const FilteredEvent& got : shared.calls()) {
+        EXPECT_TRUE(seen.insert(got.event.sequence).second);
+        if (lastOfPort.count(got.event.port)) {
+            EXPECT_GT(got.event.sequence, lastOfPort[got.event.port]);
         }
         lastOfPort[got.event.port] = got.event.sequence;
     }
-    EXPECT_EQ(lastOfPort.size(), std::size_t(kInputs));
+    EXPECT_EQ(seen.size(), std::size_t(kInputs * kEventsEach));
 }
 
-// ---- The queue on its own ------------------------------------------------------------------
+TEST(EventDeliveryTest, BadArgumentsGetTheirCodesAndChangeNothing) {
+    TAppMIDIIn refused, missing;
+    EXPECT_FALSE(refused.open(1, std::make_unique<FedTransport>(false)));
+    EXPECT_FALSE(missing.open(1, nullptr));
+    missing.receiveEvent(nullptr);
 
-class EventQueueTest : public testing::Test {
-protected:
-    void SetUp() override {
-        stored.type = MPEVENT_SYSEX;
-        stored.port = 3;
-        stored.selector = 9;
-        stored.dataLength = 3;
-        stored.longData = bytes;
-        ASSERT_EQ(queue->PutEvents(1, &stored), S_OK);
-    }
-    void TearDown() override { EXPECT_EQ(queue->Release(), 0u); }
-
-    bool found(DWORD mask = MPEVENT_MASK_ALL) {
-        BOOL isFound = FALSE, more = TRUE;
-        MPEVENT event{};
-        EXPECT_EQ(queue->GetFirstEvent(&isFound, &event, &more, mask), S_OK);
-        EXPECT_FALSE(more);
-        CoTaskMemFree(event.longData);
-        return isFound;
-    }
-
-    ClientIMPEventQueue* queue = new ClientIMPEventQueue(nullptr);
-    BYTE bytes[3] = {1, 2, 0xF7};
+    auto* queue = new ClientIMPEventQueue(nullptr);
+    BYTE bytes[] = {1, 0xF7};
     MPEVENT stored{};
-};
+    stored.type = MPEVENT_SYSEX;
+    stored.port = 3;
+    stored.dataLength = 2;
+    stored.longData = nullptr; // a length without bytes gives no bytes
+    EXPECT_EQ(queue->PutEvents(1, nullptr), E_POINTER);
+    EXPECT_EQ(queue->PutEvents(1, &stored), S_OK);
+    stored.longData = bytes;
+    EXPECT_EQ(queue->PutEvents(2, &stored), S_OK); // stores nothing
 
-TEST_F(EventQueueTest, SelectorListsAreCheckedBeforeTheyReplaceTheOldOnes) {
-    DWORD otherPorts[] = {1, 2};
-    DWORD ownSelector[] = {9};
-    const MPSELECTORLIST ports{2, otherPorts}, selectors{1, ownSelector};
-    const MPSELECTORLIST broken{1, nullptr}, empty{0, nullptr};
-    ASSERT_EQ(queue->SetSelectors(&ports, &selectors), S_OK);
-    EXPECT_FALSE(found());
-    EXPECT_EQ(queue->SetSelectors(&empty, &broken), E_POINTER);
-    EXPECT_EQ(queue->SetSelectors(&broken, nullptr), E_POINTER);
-    EXPECT_FALSE(found()); // the refused calls changed nothing
-    ASSERT_EQ(queue->SetSelectors(&empty, &selectors), S_OK);
-    EXPECT_TRUE(found());
-    EXPECT_FALSE(found(MPEVENT_MASK_SHORT));
-    ASSERT_EQ(queue->SetSelectors(nullptr, &ports), S_OK);
-    EXPECT_FALSE(found());
-}
-
-TEST_F(EventQueueTest, NullPointersAndTheUnusedSlotsAnswerWithoutTouchingTheEvent) {
-    BOOL isFound = TRUE, more = TRUE;
+    DWORD otherPort[] = {4};
+    const MPSELECTORLIST ports{1, otherPort}, broken{1, nullptr}, empty{0, nullptr};
+    BOOL found = TRUE, more = TRUE;
     MPEVENT event{};
     EXPECT_EQ(queue->GetFirstEvent(nullptr, &event, &more, MPEVENT_MASK_ALL), E_FAIL);
-    EXPECT_EQ(queue->GetFirstEvent(&isFound, nullptr, &more, MPEVENT_MASK_ALL), E_FAIL);
-    EXPECT_EQ(queue->GetFirstEvent(&isFound, &event, nullptr, MPEVENT_MASK_ALL), E_FAIL);
+    EXPECT_EQ(queue->GetFirstEvent(&found, nullptr, &more, MPEVENT_MASK_ALL), E_FAIL);
+    EXPECT_EQ(queue->GetFirstEvent(&found, &event, nullptr, MPEVENT_MASK_ALL), E_FAIL);
     EXPECT_EQ(queue->PeekEvent(0, &event, MPEVENT_MASK_ALL), E_FAIL);
-    EXPECT_EQ(queue->GetNextEvent(&isFound, nullptr, &more, MPEVENT_MASK_ALL), S_OK);
-    EXPECT_FALSE(isFound);
-    EXPECT_FALSE(more);
-    isFound = TRUE;
-    EXPECT_EQ(queue->GetNextEvent2(&isFound, &event, nullptr, 0), S_OK);
-    EXPECT_FALSE(isFound);
-    EXPECT_EQ(queue->GetNextEvent(nullptr, nullptr, nullptr, 0), S_OK);
-    EXPECT_EQ(queue->QueueSlot9(1, 2), E_FAIL);
-    EXPECT_EQ(queue->QueueSlot10(1), E_FAIL);
-
-    // Only a single event is ever stored.
-    MPEVENT other{};
-    other.type = MPEVENT_NOTEON;
-    EXPECT_EQ(queue->PutEvents(2, &other), S_OK);
-    EXPECT_EQ(queue->PutEvents(1, nullptr), E_POINTER);
-    EXPECT_TRUE(found(MPEVENT_SYSEX));
-}
-
-TEST_F(EventQueueTest, ALongEventWithoutBytesComesWithoutBytes) {
-    stored.longData = nullptr;
-    queue->PutEvents(1, &stored);
-    BOOL isFound = FALSE, more = FALSE;
-    MPEVENT event{};
-    EXPECT_EQ(queue->GetFirstEvent(&isFound, &event, &more, MPEVENT_MASK_ALL), S_OK);
-    EXPECT_TRUE(isFound);
+    EXPECT_EQ(queue->GetFirstEvent(&found, &event, &more, MPEVENT_MASK_ALL), S_OK);
+    EXPECT_TRUE(found);
     EXPECT_EQ(event.dataLength, 0u);
     EXPECT_EQ(event.longData, nullptr);
-    EXPECT_EQ(event.selector, 9u);
+
+    ASSERT_EQ(queue->SetSelectors(&ports, nullptr), S_OK);
+    EXPECT_EQ(queue->SetSelectors(&empty, &broken), E_POINTER);
+    EXPECT_EQ(queue->GetFirstEvent(&found, &event, &more, MPEVENT_MASK_ALL), S_OK);
+    EXPECT_FALSE(found); // the refused call left the port selector in force
+    EXPECT_EQ(queue->GetNextEvent(&found, nullptr, &more, MPEVENT_MASK_ALL), S_OK);
+    EXPECT_EQ(queue->GetNextEvent2(nullptr, nullptr, nullptr, 0), S_OK);
+    EXPECT_FALSE(found || more);
+    EXPECT_EQ(queue->QueueSlot9(1, 2), E_FAIL);
+    EXPECT_EQ(queue->Release(), 0u);
 }
 
 } // namespace

@@ -1,14 +1,13 @@
-// Several threads send to two output ports while two inputs deliver into filters, one of them
-// passing MIDI Thru on to an output, and the GUI thread changes filters, the thru channel and a
-// third port meanwhile. Nothing may deadlock, and every port must receive whole messages: none
-// lost, none cut into by another sender.
+// Four threads send to two output ports while two inputs deliver into filters, one input also
+// passing MIDI Thru on, and the GUI thread changes filters, the thru channel and a third port
+// meanwhile. Nothing may deadlock, and each port must receive whole messages: none lost, none
+// cut into by another sender's.
 #include "ClientIUnknown.h"
 #include "PortServiceTestObjects.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <map>
 #include <numeric>
 #include <thread>
 
@@ -17,30 +16,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kSenders = 4;
-constexpr int kEventsPerSender = 4000;
+constexpr int kSenders = 4, kEventsPerSender = 4000;
 constexpr auto kRunTime = 3s;
-constexpr BYTE kThruChannel = 15;
-constexpr BYTE kSysexTag = 0x10;
-const std::string kLoopback3 = "Dorvo Loopback 3";
+constexpr BYTE kThruChannel = 15, kSysexTag = 0x10;
 
-// What one sender put on the wire of one port, identified by a running number per port.
-struct SenderLog {
-    int sent[2] = {0, 0};
-};
-
-// Sender `sender`'s k-th event to a port: a parameter number carrying sender and k, or every
-// eighth time (and first of all, a long one split into chunks) a system-exclusive message.
-bool isSysex(int k) {
-    return k == 0 || k % 8 == 7;
-}
-
-std::size_t sysexLength(int k) {
-    return k == 0 ? 6000 : 20 + std::size_t(k % 50);
-}
-
+// Sender s's k-th event to a port carries s and k: a parameter number (four controllers), or
+// every eighth time, and first of all as a long one sent in chunks, a system-exclusive message.
 Bytes sysexPayload(int sender, int k) {
-    Bytes bytes(sysexLength(k));
+    Bytes bytes(k == 0 ? 6000 : 20 + std::size_t(k % 50));
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = BYTE(i & 0x7F);
     bytes[0] = BYTE(kSysexTag + sender);
@@ -50,10 +33,10 @@ Bytes sysexPayload(int sender, int k) {
     return bytes;
 }
 
-MPEVENT eventFor(int sender, int k, DWORD port, Bytes& sysex) {
+MPEVENT eventFor(int sender, int k, int port, Bytes& sysex) {
     MPEVENT event{};
-    event.port = port;
-    if (isSysex(k)) {
+    event.port = DWORD(port);
+    if (k == 0 || k % 8 == 7) {
         sysex = sysexPayload(sender, k);
         event.type = MPEVENT_SYSEX;
         event.dataLength = DWORD(sysex.size());
@@ -61,165 +44,117 @@ MPEVENT eventFor(int sender, int k, DWORD port, Bytes& sysex) {
     } else {
         event.type = MPEVENT_NRPN;
         event.channel = DWORD(sender);
-        const BYTE values[4] = {BYTE(sender), BYTE(k >> 14 & 0x7F), BYTE(k >> 7 & 0x7F),
-                                BYTE(k & 0x7F)};
+        const BYTE values[] = {BYTE(sender), BYTE(k >> 14 & 0x7F), BYTE(k >> 7 & 0x7F),
+                               BYTE(k & 0x7F)};
         std::copy(std::begin(values), std::end(values), event.data);
     }
     return event;
 }
 
-// Reads one port's record back into the senders' running numbers and the thru messages.
-class WireCheck {
-public:
-    explicit WireCheck(const std::vector<vm::SentMessage>& sent) : m_sent(sent) {}
+// Reads a port's record back into each sender's numbers, in wire order, and the thru messages.
+struct WireCheck {
+    std::map<int, std::vector<int>> numbersOf;
+    std::vector<Bytes> thru;
 
-    void run() {
-        while (m_at < m_sent.size() && !::testing::Test::HasFatalFailure())
-            m_sent[m_at].longMessage ? readSysex() : readShort();
+    void run(const std::vector<vm::SentMessage>& sent) {
+        for (std::size_t at = 0; at < sent.size() && !testing::Test::HasFailure();)
+            at = sent[at].longMessage ? readSysex(sent, at) : readShort(sent, at);
     }
-
-    std::map<int, std::vector<int>> numbersOf; // per sender, in wire order
-    std::vector<Bytes> thru;                   // thru channel, all notes off left out
-
-private:
-    void readSysex() {
-        Bytes whole = m_sent[m_at].bytes;
-        ASSERT_EQ(whole.front(), 0xF0) << "a chunk without its start at " << m_at;
-        // A split message's chunks follow one another with nothing in between.
-        while (whole.back() != 0xF7) {
-            ++m_at;
-            ASSERT_LT(m_at, m_sent.size()) << "a cut-off system-exclusive message";
-            ASSERT_TRUE(m_sent[m_at].longMessage) << "a short message inside a long one";
-            whole.insert(whole.end(), m_sent[m_at].bytes.begin(), m_sent[m_at].bytes.end());
+    std::size_t readSysex(const std::vector<vm::SentMessage>& sent, std::size_t at) {
+        Bytes whole = sent[at].bytes;
+        EXPECT_EQ(whole.front(), 0xF0) << "a chunk without its start at " << at;
+        // The chunks of a split message follow one another with nothing in between.
+        while (whole.back() != 0xF7 && ++at < sent.size()) {
+            EXPECT_TRUE(sent[at].longMessage) << "a short message inside a long one at " << at;
+            whole.insert(whole.end(), sent[at].bytes.begin(), sent[at].bytes.end());
         }
-        ++m_at;
-        ASSERT_GE(whole.size(), 5u);
-        const int sender = whole[1] - kSysexTag;
-        const int k = whole[2] << 7 | whole[3];
-        ASSERT_EQ(Bytes(whole.begin() + 1, whole.end()), sysexPayload(sender, k));
+        const int sender = whole[1] - kSysexTag, k = whole[2] << 7 | whole[3];
+        EXPECT_EQ(Bytes(whole.begin() + 1, whole.end()), sysexPayload(sender, k));
         numbersOf[sender].push_back(k);
+        return at + 1;
     }
-
-    void readShort() {
-        const Bytes& message = m_sent[m_at].bytes;
-        ASSERT_EQ(message.size(), 3u);
+    std::size_t readShort(const std::vector<vm::SentMessage>& sent, std::size_t at) {
+        const Bytes& message = sent[at].bytes;
         const BYTE channel = message[0] & 0x0F;
-        if ((message[0] & 0xF0) == 0xB0 && message[1] == 123) {
-            ++m_at;
-            return;
+        if (message[1] == 123 || channel == kThruChannel) { // all notes off, or thru
+            if (message[1] != 123)
+                thru.push_back(message);
+            return at + 1;
         }
-        if (channel == kThruChannel) {
-            thru.push_back(message);
-            ++m_at;
-            return;
-        }
-        readParameterNumber(channel);
-    }
-
-    void readParameterNumber(BYTE channel) {
         static constexpr BYTE kControllers[4] = {99, 98, 6, 38};
-        ASSERT_LE(m_at + 4, m_sent.size()) << "a cut-off parameter number";
-        BYTE values[4];
-        for (int i = 0; i < 4; ++i) {
-            const vm::SentMessage& part = m_sent[m_at + std::size_t(i)];
-            ASSERT_FALSE(part.longMessage);
-            ASSERT_EQ(part.bytes, (Bytes{BYTE(0xB0 | channel), kControllers[i], part.bytes[2]}))
-                << "message " << m_at + std::size_t(i) << " interleaved into a parameter number";
-            values[i] = part.bytes[2];
+        int values[4] = {};
+        for (int i = 0; i < 4; ++i, ++at) {
+            if (at >= sent.size()) {
+                ADD_FAILURE() << "a cut-off parameter number";
+                return at;
+            }
+            EXPECT_EQ(sent[at].bytes,
+                      (Bytes{BYTE(0xB0 | channel), kControllers[i], sent[at].bytes.back()}))
+                << "message " << at << " cuts into a parameter number";
+            values[i] = sent[at].bytes.back();
         }
-        ASSERT_EQ(values[0], channel);
+        EXPECT_EQ(values[0], channel);
         numbersOf[channel].push_back(values[1] << 14 | values[2] << 7 | values[3]);
-        m_at += 4;
+        return at;
     }
-
-    const std::vector<vm::SentMessage>& m_sent;
-    std::size_t m_at = 0;
 };
 
-class PortConcurrencyTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() { useVirtualDevices(); }
-    void SetUp() override {
-        vm::reset();
-        vm::addLoopback(kLoopback3);
-        for (const std::string* name : {&kLoopback1, &kLoopback2}) {
-            inPorts.push_back(portNumberOf(TMIDIPortAccessor::kInput, *name));
-            outPorts.push_back(portNumberOf(TMIDIPortAccessor::kOutput, *name));
-        }
-        flappingPort = portNumberOf(TMIDIPortAccessor::kOutput, kLoopback3);
-        // One watcher per input: each input takes the Workspace's filters when it opens.
-        FakeWorkspace workspace;
-        host->setWorkspaceWindow(&workspace);
-        for (std::size_t input = 0; input < 2; ++input) {
-            workspace.filters = {&watchers[input]};
-            ASSERT_TRUE(host->openPort(false, inPorts[input]));
-        }
-        host->setWorkspaceWindow(nullptr);
-        for (int port : outPorts)
-            ASSERT_TRUE(host->openPort(true, port));
-        // Loopback 1 comes back in and goes on to Loopback 2 on the thru channel.
-        ASSERT_TRUE(host->addThruRoute(inPorts[0], outPorts[1]));
-        host->setThruChannel(kThruChannel + 1);
-        vm::clearSent(kLoopback2);
-    }
-    void TearDown() override {
-        host->Release();
-        vm::reset();
-    }
-
-    ClientIUnknown* host = new ClientIUnknown;
-    std::vector<int> inPorts, outPorts;
-    int flappingPort = 0;
+TEST(PortConcurrencyTest, SendersInputsAndThruKeepEveryMessageWhole) {
+    useVirtualDevices();
+    vm::reset();
+    vm::addLoopback(kLoopback3);
+    auto* host = new ClientIUnknown;
+    const std::string* devices[] = {&kLoopback1, &kLoopback2};
+    int inPorts[2], outPorts[2];
     RecordingFilter watchers[2];
-};
+    FakeWorkspace workspace;
+    host->setWorkspaceWindow(&workspace);
+    for (int i = 0; i < 2; ++i) {
+        inPorts[i] = portNumberOf(TMIDIPortAccessor::kInput, *devices[i]);
+        outPorts[i] = portNumberOf(TMIDIPortAccessor::kOutput, *devices[i]);
+        workspace.filters = {&watchers[i]}; // each input gets its own watcher
+        ASSERT_TRUE(host->openPort(false, inPorts[i]));
+        ASSERT_TRUE(host->openPort(true, outPorts[i]));
+    }
+    const int flappingPort = portNumberOf(TMIDIPortAccessor::kOutput, kLoopback3);
+    // What is sent to Loopback 1 comes back in and goes on to Loopback 2 on the thru channel.
+    ASSERT_TRUE(host->addThruRoute(inPorts[0], outPorts[1]));
+    host->setThruChannel(kThruChannel + 1);
 
-TEST_F(PortConcurrencyTest, SendersInputsAndThruKeepEveryMessageWhole) {
     std::atomic<bool> stop{false};
-    std::atomic<int> unexpectedResults{0};
-    SenderLog logs[kSenders];
+    std::atomic<int> unexpected{0};
+    int sent[kSenders][2] = {};
     std::vector<std::thread> threads;
     for (int sender = 0; sender < kSenders; ++sender) {
         threads.emplace_back([&, sender] {
             const auto end = std::chrono::steady_clock::now() + kRunTime;
             Bytes sysex;
             for (int i = 0; i < kEventsPerSender && std::chrono::steady_clock::now() < end; ++i) {
-                const int target = (i + sender) % 2;
-                int& k = logs[sender].sent[target];
-                const MPEVENT event = eventFor(sender, k, DWORD(outPorts[target]), sysex);
-                if (host->sendEvent(&event, 1) != S_OK)
-                    unexpectedResults.fetch_add(1);
-                ++k;
+                int& k = sent[sender][(i + sender) % 2];
+                const MPEVENT event = eventFor(sender, k++, outPorts[(i + sender) % 2], sysex);
+                unexpected += host->sendEvent(&event, 1) != S_OK;
                 std::this_thread::sleep_for(500us);
             }
         });
     }
-    // A port that opens and closes under a sender's feet: either answer is fine, a crash or a
-    // torn message is not.
+    // A port that opens and closes under a sender's feet: either answer will do.
     threads.emplace_back([&] {
         MPEVENT note{};
         note.type = MPEVENT_NOTEON;
         note.port = DWORD(flappingPort);
-        note.data[0] = 0x3C;
-        note.data[1] = 0x40;
-        while (!stop.load()) {
+        while (!stop) {
             const HRESULT result = host->sendEvent(&note, 1);
-            if (result != S_OK && result != E_FAIL)
-                unexpectedResults.fetch_add(1);
+            unexpected += result != S_OK && result != E_FAIL;
             std::this_thread::sleep_for(200us);
         }
     });
-
-    // The GUI thread's part: filters come and go, the thru channel is set again, a port flaps.
     RecordingFilter passing;
     const auto end = std::chrono::steady_clock::now() + kRunTime;
     for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
         host->registerEventFilter(&passing);
         std::this_thread::sleep_for(5ms);
         host->removeEventFilter(&passing);
-        if (round % 2 == 0)
-            host->openPort(true, flappingPort);
-        else
-            host->closePort(true, flappingPort);
+        round % 2 ? host->closePort(true, flappingPort) : void(host->openPort(true, flappingPort));
         if (round % 10 == 0)
             host->setThruChannel(kThruChannel + 1);
     }
@@ -227,53 +162,41 @@ TEST_F(PortConcurrencyTest, SendersInputsAndThruKeepEveryMessageWhole) {
         threads[std::size_t(sender)].join();
     stop = true;
     threads.back().join();
-    EXPECT_EQ(unexpectedResults.load(), 0);
-
-    // Let the inputs and the thru path drain: until the first input stops receiving.
-    std::size_t seen = 0;
-    for (int quiet = 0; quiet < 20; ++quiet) {
+    EXPECT_EQ(unexpected, 0);
+    // Until the first input has been quiet for a while.
+    for (std::size_t seen = 0, quiet = 0; quiet < 20; ++quiet) {
         std::this_thread::sleep_for(20ms);
-        if (watchers[0].callCount() != seen) {
-            seen = watchers[0].callCount();
-            quiet = 0;
-        }
+        if (watchers[0].callCount() != seen)
+            seen = watchers[0].callCount(), quiet = 0;
     }
 
     for (int target = 0; target < 2; ++target) {
-        const std::string& device = target == 0 ? kLoopback1 : kLoopback2;
-        SCOPED_TRACE(device);
-        const auto sent = vm::sentMessages(device);
-        WireCheck check(sent);
-        check.run();
-        ASSERT_FALSE(HasFatalFailure());
+        SCOPED_TRACE(*devices[target]);
+        WireCheck check;
+        check.run(vm::sentMessages(*devices[target]));
         for (int sender = 0; sender < kSenders; ++sender) {
-            std::vector<int> expected(std::size_t(logs[sender].sent[target]));
+            std::vector<int> expected(std::size_t(sent[sender][target]));
             std::iota(expected.begin(), expected.end(), 0);
             EXPECT_EQ(check.numbersOf[sender], expected) << "sender " << sender;
-        }
-        if (target == 0) {
-            EXPECT_TRUE(check.thru.empty());
-            continue;
         }
         // Thru passed every short event the first input delivered, in delivery order.
         std::vector<Bytes> delivered;
         for (const FilteredEvent& got : watchers[0].calls()) {
-            if (!got.found || !(got.event.type & MPEVENT_MASK_SHORT))
-                continue;
-            EXPECT_EQ(got.event.type, MPEVENT_CONTROLCHANGE);
-            delivered.push_back({BYTE(0xB0 | kThruChannel), got.event.data[0], got.event.data[1]});
+            if (target == 1 && got.found && (got.event.type & MPEVENT_MASK_SHORT))
+                delivered.push_back(
+                    {BYTE(0xB0 | kThruChannel), got.event.data[0], got.event.data[1]});
         }
-        EXPECT_GT(delivered.size(), 0u);
         EXPECT_EQ(check.thru, delivered);
+        EXPECT_TRUE(target == 0 || !delivered.empty());
     }
-
-    // Each input stamped its events in increasing order.
     for (RecordingFilter& watcher : watchers) {
         const auto calls = watcher.calls();
         EXPECT_GT(calls.size(), 0u);
         for (std::size_t i = 1; i < calls.size(); ++i)
             ASSERT_GT(calls[i].event.sequence, calls[i - 1].event.sequence);
     }
+    host->Release();
+    vm::reset();
 }
 
 } // namespace
