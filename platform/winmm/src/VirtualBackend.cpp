@@ -72,12 +72,24 @@ VirtualDevice::VirtualDevice(std::string name,
                              std::shared_ptr<virtualmidi::SimulatedDevice> simulated)
     : m_name(std::move(name)), m_simulated(std::move(simulated)) {}
 
+VirtualDevice::~VirtualDevice() {
+    // The simulation may outlive this port (another owner keeps it) and answer from its own
+    // thread; it must let go of the port while all of it still exists.
+    if (m_simulated)
+        m_simulated->portGone(*this);
+}
+
 void VirtualDevice::remove() {
-    std::lock_guard lock(m_inputsMutex);
-    if (m_removed.exchange(true))
-        return;
-    for (MidiInputSink* sink : m_inputs)
-        sink->deviceLost("the virtual device was removed");
+    {
+        std::lock_guard lock(m_inputsMutex);
+        if (m_removed.exchange(true))
+            return;
+        for (MidiInputSink* sink : m_inputs)
+            sink->deviceLost("the virtual device was removed");
+    }
+    // Outside the inputs lock: the simulation holds its own lock while it emits to the port.
+    if (m_simulated)
+        m_simulated->portGone(*this);
 }
 
 void VirtualDevice::attachInput(MidiInputSink& sink) {
@@ -148,9 +160,30 @@ VirtualDeviceRegistry& VirtualDeviceRegistry::instance() {
     return *registry;
 }
 
-VirtualDeviceRegistry::VirtualDeviceRegistry() {
+VirtualDeviceRegistry::VirtualDeviceRegistry()
+    : m_demoSynth(std::make_shared<SimulatedSynth>(virtualmidi::SynthTiming{})) {
+    m_devices = takeInitialDevices();
+}
+
+std::vector<std::shared_ptr<VirtualDevice>> VirtualDeviceRegistry::takeInitialDevices() {
+    std::vector<std::shared_ptr<VirtualDevice>> initial;
+    // The same objects are kept, so that handles open on them stay usable.
+    const auto takeOrMake = [&](const char* name,
+                                std::shared_ptr<virtualmidi::SimulatedDevice> simulated) {
+        const auto it = std::find_if(m_devices.begin(), m_devices.end(), [&](const auto& d) {
+            return d->name() == name && d->isSimulatedBy(simulated.get());
+        });
+        if (it != m_devices.end()) {
+            initial.push_back(*it);
+            m_devices.erase(it);
+        } else {
+            initial.push_back(std::make_shared<VirtualDevice>(name, std::move(simulated)));
+        }
+    };
     for (const char* name : kLoopbackNames)
-        m_devices.push_back(std::make_shared<VirtualDevice>(name, nullptr));
+        takeOrMake(name, nullptr);
+    takeOrMake(virtualmidi::kDemoSynthName, m_demoSynth);
+    return initial;
 }
 
 std::vector<std::shared_ptr<VirtualDevice>> VirtualDeviceRegistry::devices() const {
@@ -195,23 +228,13 @@ void VirtualDeviceRegistry::reset() {
     std::vector<std::shared_ptr<VirtualDevice>> removed;
     {
         std::lock_guard lock(m_mutex);
-        // The loopbacks stay the same objects, so that handles open on them stay usable.
-        for (const char* name : kLoopbackNames) {
-            const auto it = std::find_if(m_devices.begin(), m_devices.end(), [&](const auto& d) {
-                return d->name() == name && d->isLoopback();
-            });
-            if (it != m_devices.end()) {
-                kept.push_back(*it);
-                m_devices.erase(it);
-            } else {
-                kept.push_back(std::make_shared<VirtualDevice>(name, nullptr));
-            }
-        }
+        kept = takeInitialDevices();
         removed.swap(m_devices);
         m_devices = kept;
     }
     for (const auto& device : removed)
         device->remove();
+    m_demoSynth->restorePreset();
     for (const auto& device : kept) {
         device->clearRecords();
         device->setLongMessageDuration(std::chrono::milliseconds(0));

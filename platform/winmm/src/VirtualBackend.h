@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Backend.h"
+#include "SimulatedSynth.h"
 
 #include <dorvo/virtualmidi.h>
 
@@ -19,9 +20,14 @@ namespace dorvo::winmm {
 class VirtualDevice final : public virtualmidi::DevicePort {
 public:
     VirtualDevice(std::string name, std::shared_ptr<virtualmidi::SimulatedDevice> simulated);
+    // Tells the simulated device first that this port is going.
+    ~VirtualDevice() override;
 
     const std::string& name() const { return m_name; }
     bool isLoopback() const { return m_simulated == nullptr; }
+    bool isSimulatedBy(const virtualmidi::SimulatedDevice* simulated) const {
+        return m_simulated.get() == simulated;
+    }
     bool isRemoved() const { return m_removed.load(); }
     // Unplugs the device: open inputs hear that it is gone and sends fail from now on.
     void remove();
@@ -68,9 +74,13 @@ public:
 
 private:
     VirtualDeviceRegistry();
+    // Under m_mutex: the devices the backend starts with, reusing those still present.
+    std::vector<std::shared_ptr<VirtualDevice>> takeInitialDevices();
 
     mutable std::mutex m_mutex;
     std::vector<std::shared_ptr<VirtualDevice>> m_devices;
+    // The synthesizer the backend offers under virtualmidi::kDemoSynthName.
+    const std::shared_ptr<SimulatedSynth> m_demoSynth;
 };
 
 class VirtualBackend final : public MidiBackend {

@@ -25,6 +25,10 @@ void removeDevice(const std::string& name) {
     VirtualDeviceRegistry::instance().remove(name);
 }
 
+std::shared_ptr<SimulatedDevice> makeDemoSynth(SynthTiming timing) {
+    return std::make_shared<dorvo::winmm::SimulatedSynth>(timing);
+}
+
 void reset() {
     VirtualDeviceRegistry::instance().reset();
 }

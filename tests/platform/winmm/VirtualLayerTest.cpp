@@ -34,6 +34,7 @@ namespace {
 
 constexpr const char* kLoop1 = "Dorvo Loopback 1";
 constexpr const char* kLoop2 = "Dorvo Loopback 2";
+constexpr const char* kSynth = vm::kDemoSynthName;
 
 class VirtualLayer : public dorvo2test::MidiLayerFixture {
 protected:
@@ -61,18 +62,21 @@ public:
 } // namespace
 
 TEST_F(VirtualLayer, ListsLoopbacksAndAddedDevicesInBothDirectionsInOrder) {
-    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2}), inputNames());
-    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2}), outputNames());
+    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, kSynth}), inputNames());
+    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, kSynth}), outputNames());
 
     vm::addDevice("Synth A", std::make_shared<EchoDevice>());
     vm::addLoopback("Loop C");
-    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, "Synth A", "Loop C"}), inputNames());
-    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, "Synth A", "Loop C"}), outputNames());
+    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, kSynth, "Synth A", "Loop C"}),
+              inputNames());
+    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, kSynth, "Synth A", "Loop C"}),
+              outputNames());
 
     vm::removeDevice("Synth A");
+    vm::removeDevice(kSynth);
     EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, "Loop C"}), outputNames());
     vm::reset();
-    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2}), inputNames());
+    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, kSynth}), inputNames());
 }
 
 TEST_F(VirtualLayer, LongNamesAreCutWithoutSplittingACharacter) {
@@ -80,14 +84,14 @@ TEST_F(VirtualLayer, LongNamesAreCutWithoutSplittingACharacter) {
     const std::string name = std::string(126, 'x') + "\xF0\x9F\x8E\xB9" + "tail";
     vm::addLoopback(name);
     MIDIOUTCAPSW caps{};
-    ASSERT_EQ(MMSYSERR_NOERROR, midiOutGetDevCapsW(2, &caps, sizeof caps));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutGetDevCapsW(3, &caps, sizeof caps));
     EXPECT_EQ(std::string(126, 'x'), QString::fromUtf16(caps.szPname).toStdString());
 }
 
 TEST_F(VirtualLayer, DeviceQueriesRejectBadArguments) {
     MIDIINCAPSW inCaps{};
     MIDIOUTCAPSW outCaps{};
-    EXPECT_EQ(MMSYSERR_BADDEVICEID, midiInGetDevCapsW(2, &inCaps, sizeof inCaps));
+    EXPECT_EQ(MMSYSERR_BADDEVICEID, midiInGetDevCapsW(3, &inCaps, sizeof inCaps));
     EXPECT_EQ(MMSYSERR_BADDEVICEID, midiOutGetDevCapsW(99, &outCaps, sizeof outCaps));
     EXPECT_EQ(MMSYSERR_INVALPARAM, midiInGetDevCapsW(0, nullptr, sizeof inCaps));
     EXPECT_EQ(MMSYSERR_INVALPARAM, midiOutGetDevCapsW(0, nullptr, sizeof outCaps));
@@ -485,7 +489,7 @@ TEST_F(VirtualLayer, OpenRejectsBadArguments) {
     HMIDIOUT out = reinterpret_cast<HMIDIOUT>(1);
     EXPECT_EQ(MMSYSERR_INVALPARAM, midiInOpen(nullptr, 0, 0, 0, CALLBACK_NULL));
     EXPECT_EQ(MMSYSERR_INVALPARAM, midiOutOpen(nullptr, 0, 0, 0, CALLBACK_NULL));
-    EXPECT_EQ(MMSYSERR_BADDEVICEID, midiInOpen(&in, 2, 0, 0, CALLBACK_NULL));
+    EXPECT_EQ(MMSYSERR_BADDEVICEID, midiInOpen(&in, 3, 0, 0, CALLBACK_NULL));
     EXPECT_EQ(nullptr, in);
     EXPECT_EQ(MMSYSERR_BADDEVICEID, midiOutOpen(&out, 7, 0, 0, CALLBACK_NULL));
     EXPECT_EQ(MMSYSERR_INVALPARAM, midiInOpen(&in, 0, 0, 0, CALLBACK_FUNCTION));
@@ -515,7 +519,7 @@ TEST_F(VirtualLayer, DeviceRemovedWhileOpenFailsCleanlyWithAWarning) {
     ASSERT_EQ(MMSYSERR_NOERROR, midiInStart(in));
 
     vm::removeDevice("Unplugged");
-    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2}), inputNames());
+    EXPECT_EQ((std::vector<std::string>{kLoop1, kLoop2, kSynth}), inputNames());
     EXPECT_EQ(MIDIERR_NODEVICE, midiOutShortMsg(out, 0x403C90));
     OutputBuffer message(sysex(50));
     ASSERT_EQ(MMSYSERR_NOERROR, midiOutPrepareHeader(out, &message.header, sizeof(MIDIHDR)));

@@ -40,16 +40,36 @@ public:
     // The layer's output thread: a message sent to the device's output. Answer through `port`,
     // now or later from a thread of the device's own.
     virtual void receive(const SentMessage& message, DevicePort& port) = 0;
+    // Any thread: the device behind `port` was removed or is going; once this returns the
+    // simulation must not call `port` again. Called before the port is destroyed.
+    virtual void portGone(DevicePort& port) { (void)port; }
 };
 
+// The simulated synthesizer of the Demo Synth editor (examples/DemoSynth/PROTOCOL.md): answers
+// dump requests with dumps, stores dumps and parameter changes, and starts with its factory
+// preset "Demo Brass".
+inline constexpr const char* kDemoSynthName = "Dorvo Demo Synth";
+
+struct SynthTiming {
+    // Its answers travel at 3125 bytes per second (a real MIDI cable) times this factor.
+    double wireSpeedFactor = 10.0;
+    // How long it thinks about each message before answering.
+    std::chrono::milliseconds processingDelay{3};
+};
+
+// A new synthesizer with its factory preset, to add with addDevice (the backend itself offers
+// one under kDemoSynthName); its answers come from a thread of its own.
+std::shared_ptr<SimulatedDevice> makeDemoSynth(SynthTiming timing = {});
+
 // Any thread. The backend starts with the loopback pairs "Dorvo Loopback 1" and
-// "Dorvo Loopback 2"; devices added later appear in the device lists at once (listed in the
-// order added) and vanish when removed, also while open (open handles then fail with
-// MMSYSERR_NODRIVER / MIDIERR_NODEVICE and a warning).
+// "Dorvo Loopback 2", then the simulated synthesizer kDemoSynthName; devices added later appear
+// in the device lists at once (listed in the order added) and vanish when removed, also while
+// open (open handles then fail with MMSYSERR_NODRIVER / MIDIERR_NODEVICE and a warning).
 void addLoopback(const std::string& name);
 void addDevice(const std::string& name, std::shared_ptr<SimulatedDevice> device);
 void removeDevice(const std::string& name);
-// Back to the two loopback pairs, with no records and no delays.
+// Back to the two loopback pairs and the synthesizer with its factory preset and nothing left
+// to answer, with no records and no delays. Handles open on these stay usable.
 void reset();
 
 // Bytes arriving at the input device `name`, as if the hardware sent them.
