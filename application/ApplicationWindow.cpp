@@ -1,7 +1,9 @@
 #include "ApplicationWindow.h"
 
 #include "About.h"
+#include "CListBoxVEXElement.h"
 #include "CVEXWrapper.h"
+#include "CWrapContainer.h"
 #include "ClientIUnknown.h"
 #include "DorvoAssert.h"
 #include "GuiThread.h"
@@ -11,6 +13,7 @@
 #include "TIconViewDelegate.h"
 #include "TUserMessage.h"
 #include "Version.h"
+#include "noCancelProgresss.h"
 
 #include <dorvo/objbase.h>
 
@@ -30,6 +33,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMutexLocker>
+#include <QProgressBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QThread>
@@ -49,6 +53,10 @@ const char* const kWasChecked = "wasChecked";
 // The selection mode that GetRecallInfo gave with the entries.
 const char* const kSelectionMode = "selectionMode";
 constexpr DWORD kToggleSelection = 0x80000000u;
+// Names listed in the question about components to remove; the rest are counted.
+constexpr int kListedRemovals = 10;
+constexpr int kRearrangeDelayMs = 100;
+constexpr int kLateRearrangeDelayMs = 1000;
 
 // Untitled documents are counted across every window of the process.
 int untitledCounter = 0;
@@ -100,7 +108,7 @@ ApplicationWindow::~ApplicationWindow() {
     // The port accessor goes here once the setup issue's accessor exists.
     delete m_thruToolBar;
     m_thruToolBar = nullptr;
-    aboutToQuit();
+    forgetCatalogue();
 }
 
 void ApplicationWindow::createHostObject() {
@@ -262,14 +270,19 @@ QList<QWidget*> ApplicationWindow::programWindows() const {
 
 // ---- Workspace contents ----------------------------------------------------------------------
 
-CVEXWrapper* ApplicationWindow::addComponent(const QString& name) {
+CVEXWrapper* ApplicationWindow::addComponent(const TCatalogueEntry& entry, const QString& name) {
     if (!m_iconView)
         return nullptr;
-    auto* component = new CVEXWrapper(this, m_iconView, name);
+    auto* component = new CVEXWrapper(this, m_iconView, entry, name);
     m_components.append(component);
-    // Connecting the component to the host object, and registering its event filter with it,
-    // come with the component hosting; a component that fails to connect is taken back here.
-    component->refreshIcon();
+    IMPAsyncOutput* output = m_hostObject ? m_hostObject->asyncOutput() : nullptr;
+    if (!component->connectComponent(m_hostObject, output)) {
+        m_components.removeLast();
+        delete component;
+        return nullptr;
+    }
+    if (m_hostObject)
+        m_hostObject->registerEventFilter(component->eventFilterInterface());
     return component;
 }
 
@@ -288,8 +301,8 @@ void ApplicationWindow::removeComponent(CVEXWrapper* component, bool confirm) {
     if (!m_components.contains(component))
         return;
     setModified(true);
-    // The component's event filter leaves the host object here once the host object keeps
-    // event filters.
+    if (m_hostObject)
+        m_hostObject->removeEventFilter(component->eventFilterInterface());
     m_components.removeOne(component);
     component->closeEditor(false);
     component->deleteLater();
@@ -305,8 +318,11 @@ bool ApplicationWindow::nameInUse(const QString& name) const {
 
 void ApplicationWindow::eraseCurrentDocument() {
     QMutexLocker lock(&m_workspaceLock);
-    for (CVEXWrapper* component : std::as_const(m_components))
+    for (CVEXWrapper* component : std::as_const(m_components)) {
+        if (m_hostObject)
+            m_hostObject->removeEventFilter(component->eventFilterInterface());
         component->closeEditor(false);
+    }
     m_components.clear();
     if (DORVO_CHECK_TEXT(m_iconView, "m_iconView")) {
         m_arrangeEnabled = false;
@@ -317,6 +333,109 @@ void ApplicationWindow::eraseCurrentDocument() {
     }
     setModified(false);
     setNamed(false);
+}
+
+void ApplicationWindow::dropComponentPorts(const IUnknown* component) {
+    if (m_hostObject && m_hostObject->clientServices())
+        m_hostObject->clientServices()->removeComponentPorts(component);
+}
+
+void ApplicationWindow::refreshSetupList() {
+    QListWidget* list = m_setupDlg ? m_setupDlg->workspaceList() : nullptr;
+    if (!list)
+        return;
+    list->clear();
+    QMutexLocker lock(&m_workspaceLock);
+    for (const CVEXWrapper* component : std::as_const(m_components))
+        new CListBoxVEXElement(component->entry(), component->instanceName(), list);
+    if (m_sorting)
+        list->sortItems(Qt::AscendingOrder);
+}
+
+QWidget* ApplicationWindow::messageParent() const {
+    if (m_setupDlg && !m_setupDlg->isHidden())
+        return m_setupDlg;
+    return const_cast<ApplicationWindow*>(this);
+}
+
+void ApplicationWindow::newDoc() {
+    if (!DORVO_CHECK_TEXT(m_setupDlg, "m_setupDlg"))
+        return;
+    QListWidget* list = m_setupDlg->workspaceList();
+    if (!list)
+        return;
+    const QString failures = loadListedComponents(list);
+    offerRemovalOfUnlisted(list);
+    QTimer::singleShot(kRearrangeDelayMs, this, &ApplicationWindow::rearrangeIcons);
+    if (!m_setupDlg->isHidden())
+        refreshSetupList();
+    QCoreApplication::sendPostedEvents();
+    QTimer::singleShot(kLateRearrangeDelayMs, this, &ApplicationWindow::rearrangeIcons);
+    if (!failures.isEmpty())
+        TUserMessage::warning(messageParent(),
+                              tr("Following component(s) could not be loaded.\nPlease ensure "
+                                 "that you have installed required component(s) correctly.\n") +
+                                  failures);
+}
+
+// Adds every entry of the list whose name is not in use yet, with a progress dialog; gives the
+// names that failed, each after a line break.
+QString ApplicationWindow::loadListedComponents(QListWidget* list) {
+    const int count = list->count();
+    noCancelProgresss progress(messageParent(),
+                               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    progress.setModal(true);
+    progress.show();
+    progress.loadingProgress()->setRange(0, 2 * count);
+    CAppServer::PrepareForBusyAction(nullptr);
+    QString failures;
+    for (int i = 0; i < count; ++i) {
+        // Taken again each turn: processing events may have changed the list.
+        const CListBoxVEXElement* element = CListBoxVEXElement::from(list->item(i));
+        if (!element || nameInUse(element->text()))
+            continue;
+        const QString name = element->text();
+        const TCatalogueEntry entry = element->entry();
+        progress.msgLabel()->setText(
+            tr("Now loading component ( %1 / %2 )\n").arg(i + 1).arg(count) +
+            QStringLiteral("    ") + name);
+        progress.msgLabel()->repaint();
+        progress.loadingProgress()->setValue(2 * i + 1);
+        QCoreApplication::processEvents();
+        if (addComponent(entry, name))
+            setModified(true);
+        else
+            failures += QLatin1Char('\n') + name;
+        progress.loadingProgress()->setValue(2 * i + 2);
+    }
+    progress.close();
+    return failures;
+}
+
+// Components without an entry of their name (in any case) in the list go, once the user agrees.
+void ApplicationWindow::offerRemovalOfUnlisted(QListWidget* list) {
+    QList<CVEXWrapper*> unlisted;
+    {
+        QMutexLocker lock(&m_workspaceLock);
+        for (CVEXWrapper* component : std::as_const(m_components))
+            if (list->findItems(component->instanceName(), Qt::MatchFixedString).isEmpty())
+                unlisted.append(component);
+    }
+    if (unlisted.isEmpty())
+        return;
+    QString names;
+    for (int i = 0; i < unlisted.size() && i < kListedRemovals; ++i)
+        names += QLatin1Char('\n') + unlisted[i]->instanceName();
+    if (unlisted.size() > kListedRemovals)
+        names += tr("\n ... %1 more, a total of %2 components.")
+                     .arg(unlisted.size() - kListedRemovals)
+                     .arg(unlisted.size());
+    const QString question = tr("Are you sure you want to remove following component(s)?\n\n"
+                                "Pressing Yes will permanently remove it from your Workspace.\n");
+    if (TUserMessage::question(m_setupDlg, question + names) != QMessageBox::Yes)
+        return;
+    for (CVEXWrapper* component : std::as_const(unlisted))
+        removeComponent(component, false);
 }
 
 void ApplicationWindow::rearrangeIcons() {
@@ -494,10 +613,6 @@ void ApplicationWindow::totalRecall() {
         return;
 }
 
-void ApplicationWindow::newDoc() {
-    DORVO_CHECK_TEXT(m_setupDlg, "m_setupDlg");
-}
-
 void ApplicationWindow::selectedPortsChanged() {}
 
 void ApplicationWindow::updateSystemPorts() {}
@@ -509,7 +624,7 @@ void ApplicationWindow::totalRecallCompClient() {
 }
 
 void ApplicationWindow::aboutToQuit() {
-    // The catalogue cache of installed components is dropped here once it exists.
+    forgetCatalogue();
 }
 
 void ApplicationWindow::showWarningMsg(QString& text) {
@@ -623,7 +738,7 @@ void ApplicationWindow::handle_contextMenuRequested(QListWidgetItem* item, const
 QMenu* ApplicationWindow::createComponentMenu(CVEXWrapper* component, QWidget* parent) {
     auto* menu = new QMenu(parent);
     const bool editorOpen = component->hasEditorWindow();
-    const bool canSynchronize = component->deviceSync() != nullptr;
+    const bool canSynchronize = component->hasSyncInterface();
     addChoice(menu, editorOpen ? tr("Show") : tr("Open"), ChoiceShowEditor);
     addChoice(menu, tr("Close"), ChoiceCloseEditor)->setEnabled(editorOpen);
     menu->addSeparator();
@@ -641,9 +756,11 @@ void ApplicationWindow::addRecallSubmenu(QMenu* menu, CVEXWrapper* component) {
     DWORD selectionMode = 0;
     LPWSTR names = nullptr;
     const HRESULT result =
-        component->deviceSync()->GetRecallInfo(&selectionMode, &names, nullptr, nullptr, nullptr);
-    const QString text = (SUCCEEDED(result) && names) ? QString::fromUtf16(names) : QString();
-    CoTaskMemFree(names);
+        component->getRecallInfo(&selectionMode, &names, nullptr, nullptr, nullptr);
+    const QString text = (result == S_OK && names) ? QString::fromUtf16(names) : QString();
+    // Only a success hands the text over.
+    if (SUCCEEDED(result))
+        CoTaskMemFree(names);
     const auto entries = recallMenuEntries(text);
     if (entries.isEmpty())
         return;

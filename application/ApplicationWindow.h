@@ -3,6 +3,7 @@
 // receives, and the Workspace's component list. It is also the workspace document.
 #pragma once
 
+#include "TComponentCatalogue.h"
 #include "TDocuSaveLoad.h"
 #include "TWorkspaceComponents.h"
 
@@ -61,12 +62,27 @@ public:
     // window, then each open editor window in Workspace order.
     QList<QWidget*> programWindows() const;
 
-    // Adds a component under a name to the end of the Workspace; null without an icon view.
-    CVEXWrapper* addComponent(const QString& name);
+    // Creates the component of the entry under a name, connects it to the host object and
+    // appends it to the Workspace; null (and nothing added) when that fails or without an icon
+    // view.
+    CVEXWrapper* addComponent(const TCatalogueEntry& entry, const QString& name);
     // With confirmation the user is asked first and may decline.
     void removeComponent(CVEXWrapper* component, bool confirm);
     // True when a component has exactly this name (case counts).
     bool nameInUse(const QString& name) const;
+    // Fills the setup dialog's Workspace list with the Workspace's components.
+    void refreshSetupList();
+    // A component that goes leaves no port registrations behind.
+    void dropComponentPorts(const IUnknown* component);
+
+    // The installed components, read on first use; null when there are none.
+    const QList<TCatalogueEntry>* catalogue() { return m_catalogue.entries(); }
+    // The next catalogue() reads the registry again.
+    void forgetCatalogue() { m_catalogue.forget(); }
+    // The first catalogue entry of the class; null when it is not installed.
+    const TCatalogueEntry* findCatalogueEntry(const CLSID& classId) {
+        return m_catalogue.find(classId);
+    }
 
     // A minimized window comes back as it was (maximized or normal); any other becomes the
     // active window.
@@ -145,6 +161,9 @@ private:
     bool openPendingDocument();
     void addRecallSubmenu(QMenu* menu, CVEXWrapper* component);
     void writeDefaultDirectory();
+    QWidget* messageParent() const;
+    QString loadListedComponents(QListWidget* list);
+    void offerRemovalOfUnlisted(QListWidget* list);
     void rejectRename(CVEXWrapper* component, const QString& message);
 
     bool m_ready = false;
@@ -158,6 +177,7 @@ private:
     TVirtualMIDIPortAccessor* m_portAccessor = nullptr;
     ClientIUnknown* m_hostObject = nullptr;
     mutable QRecursiveMutex m_workspaceLock;
+    TComponentCatalogue m_catalogue;
     QDockWidget* m_thruToolBar = nullptr;
     QSpinBox* m_thruChannel = nullptr;
     QLabel* m_toolBarText = nullptr;

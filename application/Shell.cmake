@@ -23,8 +23,16 @@ add_custom_command(
 add_library(dorvo2_workspace STATIC
     ApplicationWindow.cpp
     ApplicationWindow.h
+    CListBoxVEXElement.cpp
+    CListBoxVEXElement.h
+    ClientIMPClientProgressHandler.cpp
+    ClientIMPClientProgressHandler.h
+    CProgressMarshaller.cpp
+    CProgressMarshaller.h
     CVEXWrapper.cpp
     CVEXWrapper.h
+    CWrapContainer.cpp
+    CWrapContainer.h
     GuiThread.cpp
     GuiThread.h
     Images.cpp
@@ -38,6 +46,8 @@ add_library(dorvo2_workspace STATIC
     Splash.h
     TDocuSaveLoad.cpp
     TDocuSaveLoad.h
+    TComponentCatalogue.cpp
+    TComponentCatalogue.h
     THandOverMessage.cpp
     THandOverMessage.h
     TIconViewDelegate.cpp
@@ -46,12 +56,23 @@ add_library(dorvo2_workspace STATIC
     TProgramEventFilter.h
     TSingleInstance.cpp
     TSingleInstance.h
+    TSyncThread.cpp
+    TSyncThread.h
     Version.h
     forms/About.cpp
     forms/About.h
     forms/About.ui
     forms/SetupDlg.cpp
     forms/SetupDlg.h
+    forms/cancelTotalRecall.cpp
+    forms/cancelTotalRecall.h
+    forms/cancelTotalRecall.ui
+    forms/noCancelProgresss.cpp
+    forms/noCancelProgresss.h
+    forms/noCancelProgresss.ui
+    forms/singleProgress.cpp
+    forms/singleProgress.h
+    forms/singleProgress.ui
 )
 set_target_properties(dorvo2_workspace PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
 target_include_directories(dorvo2_workspace

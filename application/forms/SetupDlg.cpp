@@ -2,6 +2,9 @@
 
 #include "PreferenceKeys.h"
 
+#include <QListWidget>
+#include <QVBoxLayout>
+
 namespace {
 
 const QString kAutoSyncKey = Preferences::kPreferencesPage + QStringLiteral("auto_sync");
@@ -40,6 +43,10 @@ SetupDlg::SetupDlg(QWidget* parent, Qt::WindowFlags flags)
     // Only this user's store is ours; a machine-wide file of the same name must not leak in.
     m_settings.setFallbacksEnabled(false);
     migrateSettings();
+    auto* layout = new QVBoxLayout(this);
+    m_workspaceList = new QListWidget(this);
+    m_workspaceList->setObjectName(QStringLiteral("workspaceList"));
+    layout->addWidget(m_workspaceList);
 }
 
 SetupDlg::~SetupDlg() = default;

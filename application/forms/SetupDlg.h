@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QStringList>
 
+class QListWidget;
+
 namespace dorvo {
 // The window flags of the program's dialogs: a title bar with the system menu, a dialog border.
 inline constexpr Qt::WindowFlags kDialogWindowFlags =
@@ -22,6 +24,9 @@ public:
 
     // The current store, selected for the life of the dialog.
     QSettings& settings() { return m_settings; }
+
+    // The Workspace list ("workspaceList"): one CListBoxVEXElement per wanted component.
+    QListWidget* workspaceList() const { return m_workspaceList; }
 
     // "Automatically synchronize on file load".
     bool autoSync() const { return m_preferenceBits & kAutoSync; }
@@ -48,5 +53,6 @@ private:
     void takePortDefaults(const LegacyPreferences& legacy);
 
     QSettings m_settings;
+    QListWidget* m_workspaceList = nullptr;
     unsigned m_preferenceBits = kAutoSync | kAutoSave;
 };

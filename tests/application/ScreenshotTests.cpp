@@ -1,5 +1,6 @@
 // Screenshots of the real windows on a virtual X display, saved in the build folder for a
 // person to look at. Skipped where Xvfb is not installed.
+#include "HostingTestSupport.h"
 #include "Images.h"
 
 #include <QColor>
@@ -24,6 +25,8 @@ TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
     if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty())
         GTEST_SKIP() << "Xvfb is not installed (make test installs it): no screenshots";
 
+    // The helper shows an icon for every component installed in this test's registry.
+    ASSERT_TRUE(hostingtest::registerRecordingComponent());
     const QString folder = DORVO2_SCREENSHOT_DIR;
     QFile::remove(folder + "/workspace-window.png");
     QFile::remove(folder + "/about-box.png");

@@ -36,3 +36,6 @@ file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/screenshots)
 # The host object lists the machine's MIDI ports; the tests never depend on the machine's.
 set_property(TEST application_shell_tests application_startup_tests application_screenshot_tests
              APPEND PROPERTY ENVIRONMENT "DORVO2_MIDI=virtual")
+
+# Component hosting (the shell tests use its recording component too).
+include(Hosting.cmake)

@@ -1,5 +1,5 @@
-// Shows the splash screen, the Workspace window (MIDI Thru tool bar docked, a few components)
-// and the about box on a real display and saves what the screen shows:
+// Shows the splash screen, the Workspace window (MIDI Thru tool bar docked, one icon per installed
+// component) and the about box on a real display and saves what the screen shows:
 //   dorvo2_shell_screenshots OUTPUT_FOLDER
 #include "About.h"
 #include "ApplicationWindow.h"
@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
     window.setWindowTitle("Quenor Dorvo");
     window.resize(600, 400);
     window.yNewSession();
-    for (const char* name : {"Demo Synth", "MIDI Monitor", "SysEx Librarian"})
-        window.addComponent(QString::fromLatin1(name));
-    window.components()[1]->setRecallEnabled(true);
-    window.components()[1]->refreshIcon();
+    // Whatever components are installed in the registry this program was given.
+    if (const QList<TCatalogueEntry>* installed = window.catalogue())
+        for (const TCatalogueEntry& entry : *installed)
+            window.addComponent(entry, entry.name);
     window.thruToolBar()->show();
     window.show();
     settle(800);

@@ -3,6 +3,7 @@
 #include "About.h"
 #include "ApplicationWindow.h"
 #include "CVEXWrapper.h"
+#include "HostingTestSupport.h"
 #include "ShellTestSupport.h"
 #include "TDocuSaveLoad.h"
 
@@ -19,6 +20,7 @@
 #include <memory>
 
 using dorvo2test::MessageRecorder;
+using hostingtest::recordingEntry;
 
 namespace {
 
@@ -77,6 +79,10 @@ private:
 
 class WorkspaceWindowTest : public testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(hostingtest::registerRecordingComponent()); }
+
+    // Before the window, which deletes its components first.
+    hostingtest::RecordingControl control;
     std::unique_ptr<ApplicationWindow> window = std::make_unique<ApplicationWindow>();
 };
 
@@ -119,7 +125,7 @@ TEST_F(WorkspaceWindowTest, MenusHaveTheirEntriesAcceleratorsAndOrder) {
 TEST_F(WorkspaceWindowTest, CommandsBeforeTheWindowIsReadyDoNothing) {
     MessageRecorder messages;
     ModalWatch modal;
-    window->addComponent("Synth");
+    window->addComponent(recordingEntry(), "Synth");
     EXPECT_FALSE(window->isReady());
     entryTitled(menuTitled(*window, "&File"), "&New")->trigger();
     entryTitled(menuTitled(*window, "&Help"), "Manual")->trigger();
@@ -154,7 +160,7 @@ TEST_F(WorkspaceWindowTest, CommandsBeforeTheWindowIsReadyDoNothing) {
 
 TEST_F(WorkspaceWindowTest, ClosingAModifiedDocumentAsksAndCancelKeepsTheWindow) {
     window->yNewSession();
-    window->addComponent("Synth");
+    window->addComponent(recordingEntry(), "Synth");
     window->setModified(true);
     {
         MessageRecorder cancel(QMessageBox::Cancel);
@@ -172,8 +178,9 @@ TEST_F(WorkspaceWindowTest, ClosingAModifiedDocumentAsksAndCancelKeepsTheWindow)
 class RenameTest : public WorkspaceWindowTest {
 protected:
     void SetUp() override {
-        synth = window->addComponent("Synth");
-        mixer = window->addComponent("Mixer");
+        WorkspaceWindowTest::SetUp();
+        synth = window->addComponent(recordingEntry(), "Synth");
+        mixer = window->addComponent(recordingEntry(), "Mixer");
         window->setModified(false);
     }
     void renameByUser(CVEXWrapper* component, const QString& text) {
@@ -236,7 +243,9 @@ TEST_F(RenameTest, SortedViewFollowsTheNewName) {
 }
 
 TEST_F(WorkspaceWindowTest, ComponentMenuWithoutSynchronization) {
-    CVEXWrapper* synth = window->addComponent("Synth");
+    control.behaviour.hasSync1 = control.behaviour.hasSync2 = FALSE;
+    control.apply();
+    CVEXWrapper* synth = window->addComponent(recordingEntry(), "Synth");
     std::unique_ptr<QMenu> menu(window->createComponentMenu(synth, window.get()));
     QStringList texts;
     for (QAction* action : menu->actions())
@@ -257,8 +266,8 @@ TEST_F(WorkspaceWindowTest, ComponentMenuWithoutSynchronization) {
 }
 
 TEST_F(WorkspaceWindowTest, RemovingAConfirmedComponentMarksTheDocument) {
-    CVEXWrapper* synth = window->addComponent("Synth");
-    window->addComponent("Mixer");
+    CVEXWrapper* synth = window->addComponent(recordingEntry(), "Synth");
+    window->addComponent(recordingEntry(), "Mixer");
     window->setModified(false);
     std::unique_ptr<QMenu> menu(window->createComponentMenu(synth, window.get()));
     MessageRecorder agrees(QMessageBox::Yes);

@@ -1,0 +1,32 @@
+# Tests of component hosting: the catalogue, the editor wrapper, the Workspace's contents and
+# progress reports, against a test component that records every call the host makes.
+dorvo2_add_component(dorvo2_recording_component SOURCES RecordingComponent.cpp LIBS Qt6::Widgets)
+
+set(DORVO2_HOSTING_TEST_SUPPORT
+    HostingTestSupport.cpp
+    HostingTestSupport.h
+    RecordingComponent.h
+    ${PROJECT_SOURCE_DIR}/tests/platform/com/ComTestSupport.cpp)
+
+# The program registers the recording component in its own temporary registry.
+function(dorvo2_use_recording_component target)
+    target_sources(${target} PRIVATE ${DORVO2_HOSTING_TEST_SUPPORT})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform/com)
+    add_dependencies(${target} dorvo2-regsvr dorvo2_recording_component)
+    target_compile_definitions(${target} PRIVATE
+        DORVO2_REGSVR="$<TARGET_FILE:dorvo2-regsvr>"
+        RECORDING_COMPONENT="$<TARGET_FILE:dorvo2_recording_component>")
+endfunction()
+
+dorvo2_add_test(application_hosting_tests QT
+    SOURCES
+        CatalogueTests.cpp
+        EditorWrapperTests.cpp
+        ProgressReportTests.cpp
+        WorkspaceContentsTests.cpp
+    LIBS dorvo2_workspace
+    TIMEOUT 180
+)
+dorvo2_use_recording_component(application_hosting_tests)
+dorvo2_use_recording_component(application_shell_tests)
+dorvo2_use_recording_component(application_screenshot_tests)
