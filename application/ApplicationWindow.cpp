@@ -274,10 +274,16 @@ CVEXWrapper* ApplicationWindow::addComponent(const TCatalogueEntry& entry, const
     if (!m_iconView)
         return nullptr;
     auto* component = new CVEXWrapper(this, m_iconView, entry, name);
-    m_components.append(component);
+    {
+        QMutexLocker lock(&m_workspaceLock);
+        m_components.append(component);
+    }
     IMPAsyncOutput* output = m_hostObject ? m_hostObject->asyncOutput() : nullptr;
     if (!component->connectComponent(m_hostObject, output)) {
-        m_components.removeLast();
+        {
+            QMutexLocker lock(&m_workspaceLock);
+            m_components.removeOne(component);
+        }
         delete component;
         return nullptr;
     }

@@ -435,6 +435,11 @@ void CVEXWrapper::containerMoved(CWrapContainer* window) {
         saveGeometry(window);
 }
 
+void CVEXWrapper::containerClosed(CWrapContainer* window) {
+    if (window == m_editorWindow)
+        m_editorWindow = nullptr;
+}
+
 // ---- Icon view ---------------------------------------------------------------------------------
 
 bool CVEXWrapper::operator<(const QListWidgetItem& other) const {

@@ -68,6 +68,7 @@ public:
     // The container's events.
     void containerResized(CWrapContainer* window);
     void containerMoved(CWrapContainer* window);
+    void containerClosed(CWrapContainer* window);
 
     // ---- Component ----
 

@@ -26,5 +26,9 @@ void CWrapContainer::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // Deleted on the next turn of the event loop; until then the wrapper must not offer this
+    // window, which has no page any more, as its open editor.
+    if (m_wrapper)
+        m_wrapper->containerClosed(this);
     event->accept();
 }

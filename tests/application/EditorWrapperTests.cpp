@@ -6,12 +6,16 @@
 #include "ComTestSupport.h"
 #include "HostingTestSupport.h"
 #include "Images.h"
+#include "TProgramEventFilter.h"
 #include "TestEnvironment.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <memory>
@@ -189,11 +193,36 @@ TEST_F(EditorWrapperTest, EditorOpensItsPageInAContainerThatFollowsTheWindow) {
 
     EXPECT_TRUE(editor->close());
     EXPECT_EQ(control.takeLog(), kPageClosed);
+    EXPECT_FALSE(component->hasEditorWindow()); // at once, though deleted a turn later
     deliverDeletions();
     EXPECT_TRUE(editor.isNull());
     EXPECT_FALSE(component->hasEditorWindow());
     window->windowsMenuAboutToShow();
     EXPECT_TRUE(window->windowsMenu()->actions().isEmpty());
+}
+
+TEST_F(EditorWrapperTest, AModalDialogOfTheWorkspaceBlocksTheEditorWindows) {
+    TProgramEventFilter filter(window.get());
+    qApp->installEventFilter(&filter);
+    window->show();
+    CVEXWrapper* component = add();
+    component->showEditor();
+    QWidget* page = component->editorWindow()->findChild<QWidget*>(kRecordingPageWidget);
+    ASSERT_NE(page, nullptr);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    EXPECT_FALSE(filter.eventFilter(page, &press));
+
+    QDialog dialog(window.get());
+    dialog.setWindowModality(Qt::WindowModal); // Qt itself blocks only the Workspace window
+    dialog.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(filter.modalOwner(), window.get());
+    EXPECT_TRUE(filter.eventFilter(page, &press));
+    dialog.close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(filter.eventFilter(page, &press));
+    qApp->removeEventFilter(&filter);
 }
 
 TEST_F(EditorWrapperTest, WithoutPropertyPagesThereIsNoEditor) {
