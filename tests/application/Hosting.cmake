@@ -30,3 +30,25 @@ dorvo2_add_test(application_hosting_tests QT
 dorvo2_use_recording_component(application_hosting_tests)
 dorvo2_use_recording_component(application_shell_tests)
 dorvo2_use_recording_component(application_screenshot_tests)
+
+# The example components in a Workspace, once they are part of the build.
+if(TARGET dorvo2_demosynth AND TARGET dorvo2_midimonitor AND TARGET dorvo2_sysexlibrarian)
+    dorvo2_add_test(application_example_components_tests QT
+        SOURCES ExampleComponentsTests.cpp ${PROJECT_SOURCE_DIR}/tests/platform/com/ComTestSupport.cpp
+        LIBS dorvo2_workspace
+        TIMEOUT 120
+    )
+    target_include_directories(application_example_components_tests PRIVATE
+                               ${PROJECT_SOURCE_DIR}/tests/platform/com)
+    add_dependencies(application_example_components_tests dorvo2-regsvr)
+    target_compile_definitions(application_example_components_tests PRIVATE
+        DORVO2_REGSVR="$<TARGET_FILE:dorvo2-regsvr>")
+    # The screenshots show the examples rather than the recording component.
+    foreach(target application_example_components_tests application_screenshot_tests)
+        add_dependencies(${target} dorvo2_demosynth dorvo2_midimonitor dorvo2_sysexlibrarian)
+        target_compile_definitions(${target} PRIVATE
+            DEMO_SYNTH="$<TARGET_FILE:dorvo2_demosynth>"
+            MIDI_MONITOR="$<TARGET_FILE:dorvo2_midimonitor>"
+            SYSEX_LIBRARIAN="$<TARGET_FILE:dorvo2_sysexlibrarian>")
+    endforeach()
+endif()

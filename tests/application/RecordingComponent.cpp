@@ -181,9 +181,10 @@ public:
     // IMPDeviceSync2 and IMPDeviceSync
     STDMETHOD(Synchronize)
     (DWORD direction, IMPClientProgressHandler* progress, DWORD recallMask) override {
+        // Before the record: a test cancels once it sees it.
+        m_cancelled = false;
         record("Synchronize direction=" + std::to_string(direction) +
                " mask=" + std::to_string(recallMask));
-        m_cancelled = false;
         for (DWORD step = 1; progress && step <= m_behaviour.progressSteps; ++step)
             progress->ReportProgress(0, step, m_behaviour.progressSteps,
                                      step % 2 ? u"step" : nullptr);
@@ -198,7 +199,8 @@ public:
         record("GetStatusText " + std::to_string(code));
         if (!text)
             return E_POINTER;
-        *text = m_behaviour.nullStatusText ? nullptr : taskText(u"recorded status");
+        const bool hasText = !m_behaviour.nullStatusText && SUCCEEDED(m_behaviour.statusResult);
+        *text = hasText ? taskText(u"recorded status") : nullptr;
         return m_behaviour.statusResult;
     }
     STDMETHOD(CancelSynchronize)() override {

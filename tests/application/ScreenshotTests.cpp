@@ -1,5 +1,6 @@
 // Screenshots of the real windows on a virtual X display, saved in the build folder for a
 // person to look at. Skipped where Xvfb is not installed.
+#include "ComTestSupport.h"
 #include "HostingTestSupport.h"
 #include "Images.h"
 
@@ -25,12 +26,20 @@ TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
     if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty())
         GTEST_SKIP() << "Xvfb is not installed (make test installs it): no screenshots";
 
-    // The helper shows an icon for every component installed in this test's registry.
+        // The helper shows an icon for every component installed in this test's registry.
+#ifdef DEMO_SYNTH
+    for (const char* library : {DEMO_SYNTH, MIDI_MONITOR, SYSEX_LIBRARIAN}) {
+        const comtest::ProgramResult result = comtest::runProgram(DORVO2_REGSVR, {library});
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+    }
+#else
     ASSERT_TRUE(hostingtest::registerRecordingComponent());
+#endif
     const QString folder = DORVO2_SCREENSHOT_DIR;
     QFile::remove(folder + "/workspace-window.png");
     QFile::remove(folder + "/about-box.png");
     QFile::remove(folder + "/splash.png");
+    QFile::remove(folder + "/editor-window.png");
     QProcess run;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
@@ -54,7 +63,13 @@ TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
     EXPECT_EQ(about.copy(0, 0, 460, 140).convertToFormat(QImage::Format_RGB32),
               plain.copy(0, 0, 460, 140).convertToFormat(QImage::Format_RGB32));
     EXPECT_EQ(QImage(folder + "/splash.png").size(), QSize(460, 288));
-    std::printf("Screenshots: splash.png, workspace-window.png, about-box.png in %s\n",
+    // An editor window with the component's page in it, not an empty frame.
+    const QImage editor(folder + "/editor-window.png");
+    ASSERT_FALSE(editor.isNull());
+    EXPECT_GT(editor.width(), 100);
+    EXPECT_GT(editor.height(), 100);
+    std::printf("Screenshots: splash.png, workspace-window.png, editor-window.png, about-box.png "
+                "in %s\n",
                 qPrintable(folder));
 }
 

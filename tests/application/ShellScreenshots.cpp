@@ -1,9 +1,11 @@
 // Shows the splash screen, the Workspace window (MIDI Thru tool bar docked, one icon per installed
-// component) and the about box on a real display and saves what the screen shows:
+// component, the first component's editor) and the about box on a real display and saves what
+// the screen shows:
 //   dorvo2_shell_screenshots OUTPUT_FOLDER
 #include "About.h"
 #include "ApplicationWindow.h"
 #include "CVEXWrapper.h"
+#include "CWrapContainer.h"
 #include "Splash.h"
 
 #include <QApplication>
@@ -66,6 +68,19 @@ int main(int argc, char** argv) {
     settle(800);
     if (!saveScreenOf(&window, folder.filePath("workspace-window.png")))
         return 1;
+
+    // The first component with a page shows its editor window.
+    for (CVEXWrapper* component : window.components()) {
+        if (!component->hasPropertyPage())
+            continue;
+        component->showEditor();
+        settle(800);
+        if (component->hasEditorWindow() &&
+            !saveScreenOf(component->editorWindow(), folder.filePath("editor-window.png")))
+            return 1;
+        component->closeEditor(true);
+        break;
+    }
 
     About about(&window);
     about.show();
