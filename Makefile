@@ -17,7 +17,13 @@ run: deps
 	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
 		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF
 	cmake --build $(BUILD_RUN) --target dorvo2 --parallel $(JOBS)
-# The example components are registered here once they are built.
+# The example components, registered (in the user's registry) so that the Workspace offers them.
+	cmake --build $(BUILD_RUN) --target dorvo2-regsvr dorvo2_demosynth dorvo2_midimonitor \
+		dorvo2_sysexlibrarian --parallel $(JOBS)
+	for library in DemoSynth/libdorvo2_demosynth MidiMonitor/libdorvo2_midimonitor \
+			SysExLibrarian/libdorvo2_sysexlibrarian; do \
+		$(BUILD_RUN)/tools/dorvo2-regsvr/dorvo2-regsvr $(BUILD_RUN)/examples/$$library.so || exit 1; \
+	done
 	if [ ! -e /dev/snd/seq ] && ! pgrep -x 'jackd|jackdbus' >/dev/null 2>&1; then \
 		export DORVO2_MIDI=virtual; fi; \
 		$(BUILD_RUN)/application/dorvo2
