@@ -22,12 +22,20 @@ dorvo2_add_test(application_hosting_tests QT
     SOURCES
         CatalogueTests.cpp
         EditorWrapperTests.cpp
-        ProgressReportTests.cpp
         WorkspaceContentsTests.cpp
     LIBS dorvo2_workspace
     TIMEOUT 180
 )
 dorvo2_use_recording_component(application_hosting_tests)
+
+# Reports and stop requests that cross from synchronization workers to the GUI thread.
+dorvo2_add_test(application_sync_progress_tests QT
+    SOURCES ProgressReportTests.cpp
+    LIBS dorvo2_workspace
+    LABELS concurrency
+    TIMEOUT 120
+)
+dorvo2_use_recording_component(application_sync_progress_tests)
 dorvo2_use_recording_component(application_shell_tests)
 dorvo2_use_recording_component(application_screenshot_tests)
 
