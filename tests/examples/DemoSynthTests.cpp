@@ -207,13 +207,15 @@ TEST_F(DemoSynthTest, TellsTheHostItsRecallItemsIconsAndTexts) {
 
     LPWSTR off = nullptr, on = nullptr;
     ASSERT_EQ(sync->GetIconURLs(&off, &on), S_OK);
-    for (LPWSTR icon : {off, on}) {
-        const QUrl url(QString::fromUtf16(icon));
-        EXPECT_TRUE(url.isLocalFile()) << url.toString().toStdString();
-        EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << url.toString().toStdString();
-        CoTaskMemFree(icon);
+    const QString offText = QString::fromUtf16(off), onText = QString::fromUtf16(on);
+    CoTaskMemFree(off);
+    CoTaskMemFree(on);
+    EXPECT_NE(offText, onText);
+    for (const QString& icon : {offText, onText}) {
+        const QUrl url(icon);
+        EXPECT_TRUE(url.isLocalFile()) << icon.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << icon.toStdString();
     }
-    EXPECT_NE(QString::fromUtf16(off), QString::fromUtf16(on));
 
     LPWSTR text = nullptr;
     ASSERT_EQ(sync->GetStatusText(DEMOSYNTH_E_NOANSWER, &text), S_OK);
