@@ -111,4 +111,47 @@ TEST_F(MidiMonitorTest, HasNoSynchronizationAndSavesItsPort) {
     EXPECT_EQ(other->load(QByteArray("DSYN").append(state.mid(4))), DORVO_HR(0x80047D40));
 }
 
+TEST_F(MidiMonitorTest, RefusesCallsThatABrokenHostMakes) {
+    IMPInitialise* component = monitor->component();
+    DWORD flags = 64;
+    EXPECT_EQ(component->MPConnect(nullptr, nullptr, 1, 0, &flags), E_POINTER);
+    EXPECT_EQ(component->MPConnect(m_host, nullptr, 1, 0, nullptr), E_POINTER);
+    EXPECT_EQ(monitor->query<IMPEventFilter>(IID_IMPEventFilter)->FilterEvents(nullptr, nullptr),
+              E_POINTER);
+    EXPECT_EQ(monitor->query<IMPNotificationSink>(IID_IMPNotificationSink)->OnNotify(nullptr),
+              E_POINTER);
+    EXPECT_EQ(monitor->query<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages)->GetPages(nullptr),
+              E_POINTER);
+    auto* persist = monitor->query<IPersistStream>(IID_IPersistStream);
+    EXPECT_EQ(persist->Load(nullptr), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(persist->Save(nullptr, TRUE), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(persist->GetClassID(nullptr), E_POINTER);
+    CLSID clsid{};
+    EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_MidiMonitor));
+
+    // A page handed something that is not its component, or nothing, shows nothing.
+    IPropertyPage* page = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_MidiMonitorPage, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IPropertyPage, reinterpret_cast<void**>(&page)),
+              S_OK);
+    PROPPAGEINFO info{};
+    EXPECT_EQ(page->GetPageInfo(&info), E_UNEXPECTED);
+    QWidget container;
+    const RECT area{0, 0, 100, 100};
+    EXPECT_EQ(page->Activate(reinterpret_cast<HWND>(container.winId()), &area, FALSE),
+              E_UNEXPECTED);
+    EXPECT_EQ(page->Show(SW_SHOW), E_UNEXPECTED);
+    IUnknown* notMine = m_host;
+    EXPECT_EQ(page->SetObjects(1, &notMine), E_NOINTERFACE);
+    EXPECT_EQ(page->SetObjects(1, nullptr), E_POINTER);
+    IUnknown* mine = component;
+    ASSERT_EQ(page->SetObjects(1, &mine), S_OK);
+    EXPECT_EQ(page->GetPageInfo(nullptr), E_POINTER);
+    EXPECT_EQ(page->Activate(nullptr, &area, FALSE), E_INVALIDARG);
+    EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+    page->Release();
+    EXPECT_TRUE(container.children().isEmpty());
+}
+
 } // namespace
