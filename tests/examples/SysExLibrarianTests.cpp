@@ -90,7 +90,7 @@ protected:
         ASSERT_TRUE(librarian->choosePort(QStringLiteral("inputPort"), kSynth));
         ASSERT_TRUE(librarian->choosePort(QStringLiteral("outputPort"), kSynth));
         type("requestText", QStringLiteral("f0 7d,31 0x00 107F F7"));
-        setMilliseconds("quietTime", 100);
+        setMilliseconds("quietTime", 250);
         click("requestButton");
         ASSERT_TRUE(statusStartsWith(QStringLiteral("Captured 3 message(s), 51 bytes")))
             << status->text().toStdString();
@@ -233,7 +233,7 @@ TEST_F(SysExLibrarianTest, KeepsItsSettingsAndCaptureInItsStateAndNamesItsPortsA
     other->showPage();
     EXPECT_EQ(other->child<QListWidget>(QStringLiteral("capturedList"))->count(), 3);
     EXPECT_EQ(other->child<QSpinBox>(QStringLiteral("pause"))->value(), 250);
-    EXPECT_EQ(other->child<QSpinBox>(QStringLiteral("quietTime"))->value(), 100);
+    EXPECT_EQ(other->child<QSpinBox>(QStringLiteral("quietTime"))->value(), 250);
     EXPECT_EQ(other->child<QLineEdit>(QStringLiteral("deviceName"))->text(),
               QStringLiteral("Brass Synth"));
     EXPECT_EQ(other->child<QLineEdit>(QStringLiteral("requestText"))->text(),
