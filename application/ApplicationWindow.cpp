@@ -12,6 +12,7 @@
 #include "ShellLog.h"
 #include "TIconViewDelegate.h"
 #include "TUserMessage.h"
+#include "TVirtualMIDIPortAccessor.h"
 #include "Version.h"
 #include "noCancelProgresss.h"
 
@@ -40,6 +41,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <mutex>
 
 namespace {
 
@@ -98,6 +100,14 @@ ApplicationWindow::~ApplicationWindow() {
         removeComponent(m_components.last(), false);
     if (m_hostObject) {
         m_hostObject->setWorkspaceWindow(nullptr);
+        {
+            // A component that outlives the window must not list ports from a deleted accessor.
+            std::unique_lock<std::recursive_mutex> lock;
+            if (m_hostObject->portListLock())
+                lock = std::unique_lock<std::recursive_mutex>(*m_hostObject->portListLock());
+            m_hostObject->setPortListSource(nullptr);
+            m_hostObject->freeCachedPortLists();
+        }
         m_hostObject->Release();
         m_hostObject = nullptr;
     }
@@ -105,7 +115,8 @@ ApplicationWindow::~ApplicationWindow() {
     m_iconView = nullptr;
     delete m_setupDlg;
     m_setupDlg = nullptr;
-    // The port accessor goes here once the setup issue's accessor exists.
+    delete m_portAccessor;
+    m_portAccessor = nullptr;
     delete m_thruToolBar;
     m_thruToolBar = nullptr;
     forgetCatalogue();
@@ -116,8 +127,17 @@ void ApplicationWindow::createHostObject() {
     if (!DORVO_CHECK_TEXT(m_hostObject, "m_hostObject"))
         return;
     m_hostObject->setWorkspaceWindow(this);
-    // The Workspace port accessor (TVirtualMIDIPortAccessor) is made here, on the host object
-    // and its port list, and set as the host object's port list source, once it exists.
+    createPortAccessor();
+}
+
+void ApplicationWindow::createPortAccessor() {
+    // Without the machine's port list there are no ports to offer, and components list none.
+    TMIDIPortAccessor* machinePorts = m_hostObject->machinePortAccessor();
+    if (!machinePorts)
+        return;
+    m_portAccessor = new (std::nothrow) TVirtualMIDIPortAccessor(m_hostObject, machinePorts);
+    if (m_portAccessor)
+        m_hostObject->setPortListSource(m_portAccessor);
 }
 
 void ApplicationWindow::createSetupDialog() {
@@ -574,7 +594,7 @@ void ApplicationWindow::startNewDocument() {
                                                      QString::number(untitledCounter)));
     }
     updateCaption();
-    // The setup dialog opens here for the new Workspace once it has its pages.
+    openSetupDialog(true, true);
 }
 
 void ApplicationWindow::writeDefaultDirectory() {
@@ -607,6 +627,7 @@ void ApplicationWindow::doSaveAs() {
 void ApplicationWindow::doSetup() {
     if (!m_ready)
         return;
+    openSetupDialog(false, false);
 }
 
 void ApplicationWindow::doRemapPorts() {
@@ -619,9 +640,116 @@ void ApplicationWindow::totalRecall() {
         return;
 }
 
-void ApplicationWindow::selectedPortsChanged() {}
+// ---- Setup -----------------------------------------------------------------------------------
 
-void ApplicationWindow::updateSystemPorts() {}
+void ApplicationWindow::openSetupDialog(bool newWorkspace, bool workspacePage) {
+    if (!prepareSetupDialog(newWorkspace, workspacePage))
+        return;
+    // Modal for the whole program, without a loop of its own: the dialog's buttons signal
+    // what is to be done, and nothing waits for it to close.
+    m_setupDlg->setWindowModality(Qt::ApplicationModal);
+    m_setupDlg->show();
+    m_setupDlg->raise();
+    m_setupDlg->activateWindow();
+}
+
+bool ApplicationWindow::prepareSetupDialog(bool newWorkspace, bool workspacePage) {
+    if (!m_setupDlg)
+        return false;
+    if (!m_setupConnected) {
+        connectSetupDialog();
+        m_setupDlg->fillDeviceEditorList(catalogue());
+        m_setupConnected = true;
+    }
+    rebuildSetupPorts();
+    if (newWorkspace) {
+        m_setupDlg->recallDefaultMIDIPorts();
+        selectedPortsChanged();
+        m_setupDlg->recallDefaultWorkspace();
+        newDoc();
+        m_setupDlg->resetChangedFlags();
+        setModified(false);
+        const bool openFailure = m_portAccessor && m_portAccessor->openFailure();
+        if (!m_components.isEmpty() && !openFailure)
+            return false;
+    }
+    m_setupDlg->setWindowTitle(tr("Setup for ") + QFileInfo(documentName()).fileName());
+    if (m_portAccessor && m_portAccessor->openFailure()) {
+        m_setupDlg->markPortsChanged();
+        if (newWorkspace) {
+            m_setupDlg->showMidiSettingsPage();
+            workspacePage = false;
+        }
+    }
+    refreshSetupList();
+    if (workspacePage)
+        m_setupDlg->showWorkspacePage();
+    return true;
+}
+
+void ApplicationWindow::connectSetupDialog() {
+    connect(m_setupDlg, &SetupDlg::workspaceUpdate, this, &ApplicationWindow::newDoc);
+    connect(m_setupDlg, &SetupDlg::portSetupUpdate, this, &ApplicationWindow::selectedPortsChanged);
+    connect(m_setupDlg, &SetupDlg::doHelp, this, qOverload<QWidget*>(&ApplicationWindow::doHelp));
+    connect(m_setupDlg, &SetupDlg::showWarningMsg, this, &ApplicationWindow::showWarningMsg);
+    connect(m_setupDlg, &SetupDlg::doUpdatePortsList, this, &ApplicationWindow::updateSystemPorts);
+}
+
+void ApplicationWindow::rebuildSetupPorts() {
+    if (!m_portAccessor)
+        return;
+    const TVirtualMIDIPortAccessor::ThruSettings thru = m_portAccessor->thruSettings();
+    for (int direction : {TMIDIPortAccessor::kInput, TMIDIPortAccessor::kOutput}) {
+        QList<QUuid> ids = m_portAccessor->systemIds(direction);
+        QStringList texts = m_portAccessor->displayTexts(direction);
+        QList<int> selected = m_portAccessor->currentSelection(direction);
+        const int thruPort =
+            direction == TMIDIPortAccessor::kInput ? thru.inputPort : thru.outputPort;
+        m_setupDlg->rebuildMIDIPorts(direction, ids, texts, selected, thruPort);
+    }
+    m_setupDlg->setMIDIThruCheck(thru.on);
+}
+
+void ApplicationWindow::selectedPortsChanged() {
+    if (!m_setupDlg || !m_portAccessor)
+        return;
+    QWidget* parent = m_setupDlg->isVisible() ? static_cast<QWidget*>(m_setupDlg) : this;
+    if (m_portAccessor->applyPortSelection(m_setupDlg->portSelection(), m_setupDlg->thruSettings(),
+                                           parent))
+        setModified(true);
+    showThruToolBar(m_portAccessor->thruSettings().on);
+}
+
+void ApplicationWindow::showThruToolBar(bool thruOn) {
+    if (!m_thruToolBar || !m_thruChannel)
+        return;
+    if (!thruOn) {
+        m_thruToolBar->hide();
+        return;
+    }
+    m_thruToolBar->show();
+    // The routes just made start on their own channels; the box's value is handed over again.
+    const int channel = m_thruChannel->value();
+    m_thruChannel->setValue(0);
+    m_thruChannel->setValue(channel);
+}
+
+void ApplicationWindow::updateSystemPorts() {
+    if (!m_portAccessor)
+        return;
+    m_portAccessor->updateSystemPorts();
+    if (!m_setupDlg)
+        return;
+    const TVirtualMIDIPortAccessor::ThruSettings thru = m_portAccessor->thruSettings();
+    for (int direction : {TMIDIPortAccessor::kInput, TMIDIPortAccessor::kOutput}) {
+        QList<QUuid> ids = m_portAccessor->systemIds(direction);
+        QStringList texts = m_portAccessor->displayTexts(direction);
+        QList<int> selected;
+        const int thruPort =
+            direction == TMIDIPortAccessor::kInput ? thru.inputPort : thru.outputPort;
+        m_setupDlg->rebuildMIDIPorts_forUpdate(direction, ids, texts, selected, thruPort);
+    }
+}
 
 void ApplicationWindow::totalRecallAfterLoad() {}
 
@@ -850,7 +978,7 @@ void ApplicationWindow::actOnSpaceMenu(QAction* chosen) {
     const int choice = chosen->data().toInt();
     switch (choice) {
     case ChoiceModifyWorkspace:
-        // Opens the setup dialog on its Workspace page once the dialog has its pages.
+        openSetupDialog(false, true);
         break;
     case ChoiceArrangeByName:
         setModified(true);
@@ -901,8 +1029,8 @@ void ApplicationWindow::rejectRename(CVEXWrapper* component, const QString& mess
 // ---- MIDI Thru tool bar ---------------------------------------------------------------------
 
 void ApplicationWindow::convertChChanged(int channel) {
-    Q_UNUSED(channel);
-    // Handed to the host object's thru filter (setThruChannel) once the host object has one.
+    if (m_hostObject && channel >= 0)
+        m_hostObject->setThruChannel(DWORD(channel));
 }
 
 void ApplicationWindow::toolBarPositionChanged(QDockWidget* toolBar) {

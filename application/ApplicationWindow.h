@@ -51,6 +51,7 @@ public:
     const QString& pendingDocument() const { return m_pendingDocument; }
     QListWidget* iconView() const { return m_iconView; }
     SetupDlg* setupDialog() const { return m_setupDlg; }
+    TVirtualMIDIPortAccessor* portAccessor() const { return m_portAccessor; }
     ClientIUnknown* hostObject() const { return m_hostObject; }
     QDockWidget* thruToolBar() const { return m_thruToolBar; }
     QSpinBox* thruChannelBox() const { return m_thruChannel; }
@@ -72,6 +73,12 @@ public:
     bool nameInUse(const QString& name) const;
     // Fills the setup dialog's Workspace list with the Workspace's components.
     void refreshSetupList();
+    // Readies the setup dialog for showing: its signals connected the first time, its pages
+    // filled, the Workspace page current when asked. For a new Workspace the default ports and
+    // components are taken over first; false when the dialog need not be shown after that.
+    bool prepareSetupDialog(bool newWorkspace, bool workspacePage);
+    // Prepares the setup dialog and shows it, modal, when there is something to choose.
+    void openSetupDialog(bool newWorkspace, bool workspacePage);
     // A component that goes leaves no port registrations behind.
     void dropComponentPorts(const IUnknown* component);
 
@@ -161,6 +168,10 @@ private:
     bool openPendingDocument();
     void addRecallSubmenu(QMenu* menu, CVEXWrapper* component);
     void writeDefaultDirectory();
+    void createPortAccessor();
+    void connectSetupDialog();
+    void rebuildSetupPorts();
+    void showThruToolBar(bool thruOn);
     QWidget* messageParent() const;
     QString loadListedComponents(QListWidget* list);
     void offerRemovalOfUnlisted(QListWidget* list);

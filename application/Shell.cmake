@@ -64,6 +64,8 @@ add_library(dorvo2_workspace STATIC
     forms/About.ui
     forms/SetupDlg.cpp
     forms/SetupDlg.h
+    forms/SetupDlg.ui
+    forms/SetupDlgPorts.cpp
     forms/cancelTotalRecall.cpp
     forms/cancelTotalRecall.h
     forms/cancelTotalRecall.ui
@@ -79,7 +81,7 @@ target_include_directories(dorvo2_workspace
     PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/forms
            # The store names are shared with the transport's port identities.
            ${PROJECT_SOURCE_DIR}/TransportLayer)
-target_link_libraries(dorvo2_workspace PUBLIC dorvo2_application Qt6::Widgets Qt6::Network)
+target_link_libraries(dorvo2_workspace PUBLIC dorvo2_application dorvo2_setup Qt6::Widgets Qt6::Network)
 qt_add_resources(dorvo2_workspace dorvo2_images
     PREFIX /images
     BASE ${DORVO2_IMAGE_DIR}

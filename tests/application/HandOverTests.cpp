@@ -1,6 +1,7 @@
 // What a later start hands over: the bytes on the channel, and what the running program does
 // with a message, with and without a modal dialog.
 #include "ApplicationWindow.h"
+#include "SetupDlg.h"
 #include "ShellTestSupport.h"
 #include "THandOverMessage.h"
 #include "TProgramEventFilter.h"
@@ -95,6 +96,9 @@ TEST(HandOverReceiverTest, APathBecomesThePendingDocumentAndIsReopenedLater) {
     ApplicationWindow window;
     TProgramEventFilter filter(&window);
     window.yNewSession();
+    // A new Workspace without defaults opens the setup dialog; while it is up, paths are
+    // ignored. The user closes it.
+    window.setupDialog()->reject();
     window.setWindowTitle("before");
 
     const QString folder = QString::fromStdString(dorvo2test::makeTempDir("handover"));

@@ -6,6 +6,7 @@
 #include "ApplicationWindow.h"
 #include "CVEXWrapper.h"
 #include "CWrapContainer.h"
+#include "SetupDlg.h"
 #include "Splash.h"
 
 #include <QApplication>
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
     window.setWindowTitle("Quenor Dorvo");
     window.resize(600, 400);
     window.yNewSession();
+    // The new Workspace's setup dialog (nothing is chosen by default) would cover the window.
+    window.setupDialog()->reject();
     // Whatever components are installed in the registry this program was given.
     if (const QList<TCatalogueEntry>* installed = window.catalogue())
         for (const TCatalogueEntry& entry : *installed)

@@ -1,5 +1,6 @@
 // The real program in processes of its own: the splash and start-up times, and a second start
 // that hands its path to the first, with the first's start-up trace on its error output.
+#include "HostingTestSupport.h"
 #include "TSingleInstance.h"
 #include "TestEnvironment.h"
 
@@ -9,7 +10,9 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QThread>
+#include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
@@ -70,6 +73,19 @@ public:
     QString trace;
 };
 
+// A first start without a default Workspace opens the setup dialog at once, and a path handed
+// over while it is up is ignored. With a default Workspace of one installed component the new
+// Workspace is taken over without the dialog.
+void giveStartsADefaultWorkspace() {
+    ASSERT_TRUE(hostingtest::registerRecordingComponent());
+    const CLSID& c = hostingtest::recordingEntry().classId;
+    const QUuid classId(c.Data1, c.Data2, c.Data3, c.Data4[0], c.Data4[1], c.Data4[2], c.Data4[3],
+                        c.Data4[4], c.Data4[5], c.Data4[6], c.Data4[7]);
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QUENOR", "Dorvo2");
+    settings.setValue("/preferences/workspacePage/ids", QStringList{classId.toString()});
+    settings.setValue("/preferences/workspacePage/descriptors", QStringList{"Synth"});
+}
+
 qint64 timeOf(const QRegularExpressionMatch& match) {
     return match.captured(1).toLongLong();
 }
@@ -100,6 +116,7 @@ TEST(StartupProcessTest, SplashHoldsASecondAndANewSessionFollowsTheWindow) {
 }
 
 TEST(StartupProcessTest, APathFromASecondStartIsOpenedAHundredMillisecondsLater) {
+    giveStartsADefaultWorkspace();
     const QString runtime = freshRuntimeFolder();
     Dorvo first(runtime);
     first.start();
@@ -118,6 +135,7 @@ TEST(StartupProcessTest, APathFromASecondStartIsOpenedAHundredMillisecondsLater)
 }
 
 TEST(StartupProcessTest, WithoutAPathTheFirstComesForwardAndNothingElseHappens) {
+    giveStartsADefaultWorkspace();
     const QString runtime = freshRuntimeFolder();
     Dorvo first(runtime);
     first.start();
