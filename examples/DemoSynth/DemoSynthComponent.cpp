@@ -158,7 +158,9 @@ QString DemoSynthComponent::sendProblem() const {
 void DemoSynthComponent::receive(const MPEVENT& event, const Bytes& longBytes) {
     if (event.type != MPEVENT_SYSEX)
         return;
-    Bytes received{0xF0};
+    Bytes received;
+    received.reserve(longBytes.size() + 1);
+    received.push_back(0xF0);
     received.insert(received.end(), longBytes.begin(), longBytes.end());
     for (const Bytes& message : examples::splitSysex(received)) {
         const Reply reply = demosynth::parseReply(message);
