@@ -5,21 +5,17 @@ BUILD_FUZZ ?= build/fuzz
 BUILD_TSAN ?= build/tsan
 JOBS ?= $(shell nproc)
 
-.PHONY: test run deps deps-test build-test fuzz-smoke tsan clean format
+.PHONY: test run build-run deps deps-test build-test fuzz-smoke tsan clean format
 
 test: deps-test build-test
 	ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz-smoke
+	$(MAKE) build-run
 
 # Builds the program alone (no tests, no sanitizer) and starts it; without an ALSA sequencer
 # and without a running JACK server it runs on the virtual MIDI devices.
-run: deps
-	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
-		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF
-	cmake --build $(BUILD_RUN) --target dorvo2 --parallel $(JOBS)
+run: deps build-run
 # The example components, registered (in the user's registry) so that the Workspace offers them.
-	cmake --build $(BUILD_RUN) --target dorvo2-regsvr dorvo2_demosynth dorvo2_midimonitor \
-		dorvo2_sysexlibrarian --parallel $(JOBS)
 	for library in DemoSynth/libdorvo2_demosynth MidiMonitor/libdorvo2_midimonitor \
 			SysExLibrarian/libdorvo2_sysexlibrarian; do \
 		$(BUILD_RUN)/tools/dorvo2-regsvr/dorvo2-regsvr $(BUILD_RUN)/examples/$$library.so || exit 1; \
@@ -27,6 +23,14 @@ run: deps
 	if [ ! -e /dev/snd/seq ] && ! pgrep -x 'jackd|jackdbus' >/dev/null 2>&1; then \
 		export DORVO2_MIDI=virtual; fi; \
 		$(BUILD_RUN)/application/dorvo2
+
+# The optimised build of the program and the example components (make test builds it too, so
+# that warnings of the optimiser are caught there).
+build-run:
+	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
+		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF
+	cmake --build $(BUILD_RUN) --target dorvo2 dorvo2-regsvr dorvo2_demosynth dorvo2_midimonitor \
+		dorvo2_sysexlibrarian --parallel $(JOBS)
 
 deps:
 	scripts/install-deps build
