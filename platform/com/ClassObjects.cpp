@@ -82,5 +82,14 @@ STDAPI CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext
 }
 
 STDAPI_(void) CoFreeUnusedLibraries(void) {
-    TInprocServerTable::instance().freeUnused();
+    CoFreeUnusedLibrariesEx(INFINITE, 0);
+}
+
+STDAPI_(void) CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD /*dwReserved*/) {
+    // Ten minutes by default, long enough that no thread can still be finishing a call into the
+    // library when it goes.
+    const std::chrono::milliseconds delay = dwUnloadDelay == INFINITE
+                                                ? std::chrono::minutes(10)
+                                                : std::chrono::milliseconds(dwUnloadDelay);
+    TInprocServerTable::instance().freeUnused(delay);
 }

@@ -85,14 +85,14 @@ void TInprocServerTable::release(LoadedServer* server) {
     --server->callsInFlight;
 }
 
-void TInprocServerTable::freeUnused() {
+void TInprocServerTable::freeUnused(std::chrono::milliseconds delay) {
     std::lock_guard lock(m_mutex);
     // A library's destructor that frees libraries itself would pull entries from under this loop.
     if (m_freeing)
         return;
     m_freeing = true;
     for (auto it = m_servers.begin(); it != m_servers.end();) {
-        if (agreesToUnload(it->second)) {
+        if (idleLongEnough(it->second, delay)) {
             void* handle = it->second.handle;
             it = m_servers.erase(it);
             dlclose(handle);
@@ -107,4 +107,15 @@ bool TInprocServerTable::agreesToUnload(const LoadedServer& server) {
     if (server.callsInFlight != 0 || !server.canUnloadNow)
         return false;
     return callForeign("DllCanUnloadNow", [&] { return server.canUnloadNow(); }) == S_OK;
+}
+
+bool TInprocServerTable::idleLongEnough(LoadedServer& server, std::chrono::milliseconds delay) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!agreesToUnload(server)) {
+        server.idleSince.reset();
+        return false;
+    }
+    if (!server.idleSince)
+        server.idleSince = now;
+    return now - *server.idleSince >= delay;
 }

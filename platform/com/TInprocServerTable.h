@@ -6,8 +6,10 @@
 
 #include <QString>
 
+#include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class TInprocServerTable {
@@ -16,6 +18,9 @@ class TInprocServerTable {
         LPFNGETCLASSOBJECT getClassObject = nullptr;
         LPFNCANUNLOADNOW canUnloadNow = nullptr; // absent: the library is never unloaded
         int callsInFlight = 0;                   // a library in use is never unloaded
+        // Since when the library has answered S_OK to every DllCanUnloadNow; empty while it
+        // last refused.
+        std::optional<std::chrono::steady_clock::time_point> idleSince;
     };
 
 public:
@@ -48,15 +53,18 @@ public:
     // it cannot be loaded, CO_E_ERRORINDLL when it lacks DllGetClassObject.
     Use use(const QString& path);
 
-    // Asks each loaded library that is not in use whether it may be unloaded and closes those
-    // that answer S_OK.
-    void freeUnused();
+    // Asks each loaded library that is not in use whether it may be unloaded, and closes those
+    // that have answered S_OK at every call for at least `delay`. The delay guards against a
+    // thread that released the library's last object and is still running the end of that
+    // Release inside the library's code.
+    void freeUnused(std::chrono::milliseconds delay);
 
 private:
     TInprocServerTable() = default;
     HRESULT load(const QString& path, LoadedServer* server);
     void release(LoadedServer* server);
     static bool agreesToUnload(const LoadedServer& server);
+    static bool idleLongEnough(LoadedServer& server, std::chrono::milliseconds delay);
 
     // Recursive: a library's constructors, destructors or DllCanUnloadNow may create objects.
     std::recursive_mutex m_mutex;

@@ -29,6 +29,13 @@ public:
         // Every input the Workspace opens gets the watcher (before any thru filter).
         m_ports.workspace.filters = {&m_watcher};
     }
+    // The watcher dies with the scenario, while the ports it watches stay open.
+    ~ThruScenario() {
+        m_ports.host->removeEventFilter(&m_watcher);
+        m_ports.workspace.filters.clear();
+    }
+    ThruScenario(const ThruScenario&) = delete;
+    ThruScenario& operator=(const ThruScenario&) = delete;
 
     void apply(bool on, const std::string& input, const std::string& output) {
         m_ports.accessor->applyPortSelection(

@@ -207,7 +207,7 @@ TEST(ExampleRegistration, LibraryUnloadsWhileNothingOfItLivesAndStaysOnceItMadeW
     factory->LockServer(FALSE);
     factory->Release();
     EXPECT_EQ(canUnloadNow(library), S_OK);
-    CoFreeUnusedLibraries();
+    CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_FALSE(isLoaded(library));
 
     // Loaded again on demand; a page with its widget pins the library.
@@ -222,7 +222,7 @@ TEST(ExampleRegistration, LibraryUnloadsWhileNothingOfItLivesAndStaysOnceItMadeW
     }
     host->Release();
     EXPECT_EQ(canUnloadNow(library), S_FALSE);
-    CoFreeUnusedLibraries();
+    CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_TRUE(isLoaded(library));
 }
 

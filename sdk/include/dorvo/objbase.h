@@ -359,8 +359,13 @@ STDAPI CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext
 /* Any thread: the class factory (or another interface of it) of a registered class. */
 STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid,
                         LPVOID* ppv);
-/* Any thread: unloads every loaded library whose DllCanUnloadNow answers S_OK. */
+/* Any thread: CoFreeUnusedLibrariesEx with the default delay (INFINITE: ten minutes). */
 STDAPI_(void) CoFreeUnusedLibraries(void);
+/* Any thread: unloads every loaded library whose DllCanUnloadNow has answered S_OK at every call
+ * for at least dwUnloadDelay milliseconds (0: at once; INFINITE: the default). The delay keeps a
+ * library loaded while a thread that released its last object may still be running the end of
+ * that Release in the library's code; unload at once only when no other thread can be. */
+STDAPI_(void) CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD dwReserved);
 
 /* Any thread: a new random identifier. */
 STDAPI CoCreateGuid(GUID* pguid);

@@ -58,6 +58,7 @@ typedef void* LPVOID;
 typedef const void* LPCVOID;
 
 #define TRUE 1
+#define INFINITE 0xFFFFFFFFu /* a wait or delay without limit, or the default */
 #define FALSE 0
 
 typedef union _LARGE_INTEGER {

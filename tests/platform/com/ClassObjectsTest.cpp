@@ -32,7 +32,7 @@ protected:
             const auto result = comtest::runProgram(DORVO2_REGSVR, {TEST_COMPONENT});
             ASSERT_EQ(result.exitCode, 0) << result.output;
         }
-        CoFreeUnusedLibraries();
+        CoFreeUnusedLibrariesEx(0, 0);
     }
 
     static QString serverKey() {
@@ -151,11 +151,11 @@ TEST_F(ClassObjects, LibraryStaysLoadedWhileObjectsOrLocksLiveAndIsUnloadedAfter
                                IID_IPersist, reinterpret_cast<void**>(&persist)),
               S_OK);
     EXPECT_EQ(libraryCanUnloadNow(), S_FALSE);
-    CoFreeUnusedLibraries();
+    CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_TRUE(comtest::isLibraryLoaded(TEST_COMPONENT));
     persist->Release();
     EXPECT_EQ(libraryCanUnloadNow(), S_OK);
-    CoFreeUnusedLibraries();
+    CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_FALSE(comtest::isLibraryLoaded(TEST_COMPONENT));
 
     IClassFactory* factory = nullptr;
@@ -164,20 +164,22 @@ TEST_F(ClassObjects, LibraryStaysLoadedWhileObjectsOrLocksLiveAndIsUnloadedAfter
               S_OK);
     EXPECT_TRUE(comtest::isLibraryLoaded(TEST_COMPONENT)) << "loaded again on demand";
     factory->LockServer(TRUE);
-    CoFreeUnusedLibraries();
+    CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_TRUE(comtest::isLibraryLoaded(TEST_COMPONENT));
     factory->LockServer(FALSE);
     factory->Release();
-    CoFreeUnusedLibraries();
+    CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_FALSE(comtest::isLibraryLoaded(TEST_COMPONENT));
 }
 
 TEST_F(ClassObjects, CreationAndUnloadingFromSeveralThreadsAtOnce) {
     std::atomic<int> failures{0};
     std::atomic<bool> creating{true};
+    // Unloading waits until the library has been idle for a while: a creator may still be
+    // running the end of its last Release inside the library's code.
     std::thread unloader([&] {
         while (creating)
-            CoFreeUnusedLibraries();
+            CoFreeUnusedLibrariesEx(500, 0);
     });
     std::vector<std::thread> creators;
     for (int t = 0; t < 3; ++t) {
@@ -199,7 +201,22 @@ TEST_F(ClassObjects, CreationAndUnloadingFromSeveralThreadsAtOnce) {
     creating = false;
     unloader.join();
     EXPECT_EQ(failures, 0);
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_FALSE(comtest::isLibraryLoaded(TEST_COMPONENT));
+}
+
+TEST_F(ClassObjects, AnIdleLibraryIsUnloadedOnlyAfterTheDelay) {
+    IPersist* persist = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_DorvoTestComponent, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IPersist, reinterpret_cast<void**>(&persist)),
+              S_OK);
+    persist->Release();
     CoFreeUnusedLibraries();
+    EXPECT_TRUE(comtest::isLibraryLoaded(TEST_COMPONENT)) << "the default delay is long";
+    CoFreeUnusedLibrariesEx(50, 0);
+    EXPECT_TRUE(comtest::isLibraryLoaded(TEST_COMPONENT)) << "idle for less than 50 ms";
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    CoFreeUnusedLibrariesEx(50, 0);
     EXPECT_FALSE(comtest::isLibraryLoaded(TEST_COMPONENT));
 }
 
