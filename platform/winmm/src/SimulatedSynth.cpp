@@ -146,6 +146,8 @@ SimulatedSynth::answer(const std::vector<std::uint8_t>& message) {
 
 std::vector<std::uint8_t> SimulatedSynth::dump(int block) const {
     std::vector<std::uint8_t> bytes = header(kBlockDump);
+    // Room for the whole dump at once: block, count, values, checksum and the end byte.
+    bytes.reserve(bytes.size() + 2 + m_memory[block].size() + 2);
     bytes.push_back(std::uint8_t(block));
     bytes.push_back(kValuesPerBlock);
     bytes.insert(bytes.end(), m_memory[block].begin(), m_memory[block].end());
