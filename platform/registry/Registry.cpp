@@ -97,6 +97,27 @@ bool allowed(const KeyHandle& handle, REGSAM right) {
     return (handle.access & right) == right;
 }
 
+// The reading calls' common part: under the process's lock, the handle's key as the hive file
+// holds it now, when the handle carries `right`. read receives the handle, the key and the
+// key's stored path.
+template <typename Read> LONG readKey(HKEY hKey, REGSAM right, const Read& read) {
+    RegistryState& state = registry();
+    const std::lock_guard lock(state.mutex);
+    const std::optional<KeyHandle> base = state.handles.find(hKey);
+    if (!base)
+        return ERROR_INVALID_HANDLE;
+    if (!allowed(*base, right))
+        return ERROR_ACCESS_DENIED;
+    HiveFile& hive = state.hive(base->hive);
+    if (const LONG status = hive.refresh())
+        return status;
+    const RegistryKey* key = nullptr;
+    QStringList path;
+    if (const LONG status = findKey(hive.root(), *base, key, path))
+        return status;
+    return read(*base, *key, path);
+}
+
 // The key that names lead to from the handle's key, and its parent; no names mean the handle's
 // own key. path receives the key's stored path.
 LONG findKeyToDelete(RegistryKey& root, const KeyHandle& handle, QStringList names,
@@ -121,6 +142,28 @@ LONG findKeyToDelete(RegistryKey& root, const KeyHandle& handle, QStringList nam
     return ERROR_SUCCESS;
 }
 
+// One subkey's name by index, as RegEnumKeyExW hands it out.
+LONG enumerateKey(const RegistryKey& key, DWORD dwIndex, LPWSTR lpName, DWORD* lpcchName,
+                  LPWSTR lpClass, DWORD* lpcchClass, FILETIME* lpftLastWriteTime) {
+    if (dwIndex >= key.subkeyCount())
+        return ERROR_NO_MORE_ITEMS;
+    const QString& name = key.subkeyAt(dwIndex).name();
+    const DWORD length = DWORD(name.size());
+    if (length >= *lpcchName || (lpClass != nullptr && *lpcchClass == 0))
+        return ERROR_MORE_DATA;
+    std::memcpy(lpName, name.utf16(), length * sizeof(WCHAR));
+    lpName[length] = 0;
+    *lpcchName = length;
+    // Keys have no class and no write time here.
+    if (lpClass != nullptr) {
+        lpClass[0] = 0;
+        *lpcchClass = 0;
+    }
+    if (lpftLastWriteTime != nullptr)
+        *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 } // namespace dorvo::registry
 
@@ -135,23 +178,14 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samD
         const std::optional<QStringList> names = splitKeyPath(fromWideString(lpSubKey));
         if (!names)
             return ERROR_INVALID_PARAMETER;
-        RegistryState& state = registry();
-        const std::lock_guard lock(state.mutex);
-        const std::optional<KeyHandle> base = state.handles.find(hKey);
-        if (!base)
-            return ERROR_INVALID_HANDLE;
-        HiveFile& hive = state.hive(base->hive);
-        if (const LONG status = hive.refresh())
-            return status;
-        const RegistryKey* key = nullptr;
-        QStringList path;
-        if (const LONG status = findKey(hive.root(), *base, key, path))
-            return status;
-        if (walk(key, *names, path) == nullptr)
-            return ERROR_FILE_NOT_FOUND;
-        *phkResult = state.handles.add(
-            {base->hive, path, samDesired, base->alwaysExists && names->isEmpty(), false});
-        return ERROR_SUCCESS;
+        return readKey(
+            hKey, 0, [&](const KeyHandle& base, const RegistryKey& key, QStringList& path) -> LONG {
+                if (walk(&key, *names, path) == nullptr)
+                    return ERROR_FILE_NOT_FOUND;
+                *phkResult = registry().handles.add(
+                    {base.hive, path, samDesired, base.alwaysExists && names->isEmpty(), false});
+                return ERROR_SUCCESS;
+            });
     });
 }
 
@@ -212,35 +246,24 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD* lpReserved, DWORD* 
     return guarded([&]() -> LONG {
         if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
-        RegistryState& state = registry();
-        const std::lock_guard lock(state.mutex);
-        const std::optional<KeyHandle> base = state.handles.find(hKey);
-        if (!base)
-            return ERROR_INVALID_HANDLE;
-        if (!allowed(*base, KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
-        HiveFile& hive = state.hive(base->hive);
-        if (const LONG status = hive.refresh())
-            return status;
-        const RegistryKey* key = nullptr;
-        QStringList path;
-        if (const LONG status = findKey(hive.root(), *base, key, path))
-            return status;
-        const RegistryValue* value = key->findValue(fromWideString(lpValueName));
-        if (value == nullptr)
-            return ERROR_FILE_NOT_FOUND;
-        const DWORD size = DWORD(value->data.size());
-        if (lpType != nullptr)
-            *lpType = value->type;
-        if (lpData != nullptr && *lpcbData < size) {
-            *lpcbData = size;
-            return ERROR_MORE_DATA;
-        }
-        if (lpData != nullptr && size > 0)
-            std::memcpy(lpData, value->data.constData(), size);
-        if (lpcbData != nullptr)
-            *lpcbData = size;
-        return ERROR_SUCCESS;
+        return readKey(hKey, KEY_QUERY_VALUE,
+                       [&](const KeyHandle&, const RegistryKey& key, QStringList&) -> LONG {
+                           const RegistryValue* value = key.findValue(fromWideString(lpValueName));
+                           if (value == nullptr)
+                               return ERROR_FILE_NOT_FOUND;
+                           const DWORD size = DWORD(value->data.size());
+                           if (lpType != nullptr)
+                               *lpType = value->type;
+                           if (lpData != nullptr && *lpcbData < size) {
+                               *lpcbData = size;
+                               return ERROR_MORE_DATA;
+                           }
+                           if (lpData != nullptr && size > 0)
+                               std::memcpy(lpData, value->data.constData(), size);
+                           if (lpcbData != nullptr)
+                               *lpcbData = size;
+                           return ERROR_SUCCESS;
+                       });
     });
 }
 
@@ -279,37 +302,11 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD* lpcchName, DW
         if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr ||
             (lpClass != nullptr && lpcchClass == nullptr))
             return ERROR_INVALID_PARAMETER;
-        RegistryState& state = registry();
-        const std::lock_guard lock(state.mutex);
-        const std::optional<KeyHandle> base = state.handles.find(hKey);
-        if (!base)
-            return ERROR_INVALID_HANDLE;
-        if (!allowed(*base, KEY_ENUMERATE_SUB_KEYS))
-            return ERROR_ACCESS_DENIED;
-        HiveFile& hive = state.hive(base->hive);
-        if (const LONG status = hive.refresh())
-            return status;
-        const RegistryKey* key = nullptr;
-        QStringList path;
-        if (const LONG status = findKey(hive.root(), *base, key, path))
-            return status;
-        if (dwIndex >= key->subkeyCount())
-            return ERROR_NO_MORE_ITEMS;
-        const QString& name = key->subkeyAt(dwIndex).name();
-        const DWORD length = DWORD(name.size());
-        if (length >= *lpcchName || (lpClass != nullptr && *lpcchClass == 0))
-            return ERROR_MORE_DATA;
-        std::memcpy(lpName, name.utf16(), length * sizeof(WCHAR));
-        lpName[length] = 0;
-        *lpcchName = length;
-        // Keys have no class and no write time here.
-        if (lpClass != nullptr) {
-            lpClass[0] = 0;
-            *lpcchClass = 0;
-        }
-        if (lpftLastWriteTime != nullptr)
-            *lpftLastWriteTime = FILETIME{0, 0};
-        return ERROR_SUCCESS;
+        return readKey(hKey, KEY_ENUMERATE_SUB_KEYS,
+                       [&](const KeyHandle&, const RegistryKey& key, QStringList&) -> LONG {
+                           return enumerateKey(key, dwIndex, lpName, lpcchName, lpClass, lpcchClass,
+                                               lpftLastWriteTime);
+                       });
     });
 }
 
