@@ -3,6 +3,8 @@
 // flags.
 #pragma once
 
+#include "Backend.h"
+
 #include <dorvo/mmsystem.h>
 
 #include <atomic>
@@ -59,5 +61,54 @@ MMRESULT unprepareHeader(MIDIHDR* header, UINT size);
 // The callback mode of an open call: MMSYSERR_NOERROR with `function` set (or null for
 // CALLBACK_NULL), or the error for modes this layer does not offer.
 MMRESULT callbackFromOpenFlags(DWORD_PTR callback, DWORD flags, void** function);
+
+// midiInOpen and midiOutOpen. Handle names its public handle type (Handle::Public) and its
+// callback type (Handle::Callback).
+template <class Handle>
+MMRESULT openHandle(HandleTable<Handle>& table, Direction direction,
+                    typename Handle::Public* opened, UINT deviceId, DWORD_PTR callback,
+                    DWORD_PTR instance, DWORD flags) {
+    if (opened == nullptr)
+        return MMSYSERR_INVALPARAM;
+    *opened = nullptr;
+    void* function = nullptr;
+    if (const MMRESULT result = callbackFromOpenFlags(callback, flags, &function);
+        result != MMSYSERR_NOERROR)
+        return result;
+    MidiBackend& backend = midiBackend();
+    const auto names = backend.deviceNames(direction);
+    if (deviceId >= names.size())
+        return MMSYSERR_BADDEVICEID;
+    const auto value = reinterpret_cast<typename Handle::Public>(newHandleValue());
+    const auto handle = std::make_shared<Handle>(
+        value, reinterpret_cast<typename Handle::Callback>(function), instance);
+    // In the table before it opens: the open notification may already use the handle.
+    table.insert(reinterpret_cast<std::uintptr_t>(value), handle);
+    if (const MMRESULT result = handle->open(backend, deviceId, names[deviceId]);
+        result != MMSYSERR_NOERROR) {
+        table.remove(value);
+        return result;
+    }
+    *opened = value;
+    return MMSYSERR_NOERROR;
+}
+
+// midiInClose and midiOutClose: the handle stays valid when it refuses to close.
+template <class Handle> MMRESULT closeHandle(HandleTable<Handle>& table, const void* value) {
+    const auto handle = table.find(value);
+    if (!handle)
+        return MMSYSERR_INVALHANDLE;
+    const MMRESULT result = handle->close();
+    if (result == MMSYSERR_NOERROR)
+        table.remove(value);
+    return result;
+}
+
+// A call on an open handle, or MMSYSERR_INVALHANDLE for one that is not.
+template <class Handle, class Call>
+MMRESULT withHandle(const HandleTable<Handle>& table, const void* value, Call call) {
+    const auto handle = table.find(value);
+    return handle ? call(*handle) : MMSYSERR_INVALHANDLE;
+}
 
 } // namespace dorvo::winmm

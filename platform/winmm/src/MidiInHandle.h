@@ -21,6 +21,9 @@ class MidiInHandle final : public MidiInputSink,
                            private MidiInputParser::Listener,
                            public std::enable_shared_from_this<MidiInHandle> {
 public:
+    using Public = HMIDIIN;
+    using Callback = LPMIDICALLBACK;
+
     MidiInHandle(HMIDIIN handle, LPMIDICALLBACK callback, DWORD_PTR instance);
     ~MidiInHandle();
     MidiInHandle(const MidiInHandle&) = delete;

@@ -21,6 +21,9 @@ namespace dorvo::winmm {
 
 class MidiOutHandle final : public std::enable_shared_from_this<MidiOutHandle> {
 public:
+    using Public = HMIDIOUT;
+    using Callback = LPMIDIOUTCALLBACK;
+
     MidiOutHandle(HMIDIOUT handle, LPMIDIOUTCALLBACK callback, DWORD_PTR instance);
     ~MidiOutHandle();
     MidiOutHandle(const MidiOutHandle&) = delete;
