@@ -1,5 +1,6 @@
 #include "TMIDIPortAccessor.h"
 
+#include "GuidConversion.h"
 #include "TransportCheck.h"
 
 #include <algorithm>
@@ -25,15 +26,6 @@ LPWSTR taskAllocatedCopy(const QString& text) {
         copy[text.size()] = 0;
     }
     return copy;
-}
-
-GUID toGuid(const QUuid& id) {
-    GUID guid;
-    guid.Data1 = id.data1;
-    guid.Data2 = id.data2;
-    guid.Data3 = id.data3;
-    std::memcpy(guid.Data4, id.data4, sizeof guid.Data4);
-    return guid;
 }
 
 } // namespace
@@ -102,7 +94,7 @@ void TMIDIPortAccessor::fillPortData(int direction, MPPORTLIST* pPortData) {
         const QString entry = m_ports[direction].value(id);
         MPPORTINFO& info = ports[count++];
         info.port = static_cast<DWORD>(entry.section(kFieldSeparator, 0, 0).toInt());
-        info.portId = toGuid(id);
+        info.portId = guidFromUuid(id);
         info.name = taskAllocatedCopy(entry.section(kFieldSeparator, 1, 1));
     }
     if (count == 0) {

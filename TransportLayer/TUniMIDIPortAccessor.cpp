@@ -1,5 +1,7 @@
 #include "TUniMIDIPortAccessor.h"
 
+#include "GuidConversion.h"
+
 #include <QSettings>
 #include <dorvo/objbase.h>
 
@@ -28,8 +30,7 @@ QUuid newPortId() {
     GUID guid;
     if (FAILED(CoCreateGuid(&guid)))
         return QUuid::createUuid();
-    return QUuid(guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-                 guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    return uuidFromGuid(guid);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "ClientIUnknown.h"
 #include "DorvoAssert.h"
+#include "GuidConversion.h"
 
 #include <algorithm>
 #include <cstring>
@@ -61,15 +62,6 @@ QString textOf(LPCWSTR name) {
     while (name[length])
         ++length;
     return QString::fromUtf16(name, length);
-}
-
-GUID guidOf(const QUuid& id) {
-    GUID guid;
-    guid.Data1 = id.data1;
-    guid.Data2 = id.data2;
-    guid.Data3 = id.data3;
-    std::memcpy(guid.Data4, id.data4, sizeof guid.Data4);
-    return guid;
 }
 
 } // namespace
@@ -206,7 +198,7 @@ HRESULT ClientIMPClientServices::applyOperation(DWORD operation, PortUses& uses,
 }
 
 QString ClientIMPClientServices::portUsersText(const QUuid& portId) {
-    return portUsersText(guidOf(portId));
+    return portUsersText(guidFromUuid(portId));
 }
 
 QString ClientIMPClientServices::portUsersText(const GUID& portId) {

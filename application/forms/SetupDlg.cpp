@@ -2,6 +2,7 @@
 
 #include "CListBoxVEXElement.h"
 #include "DorvoAssert.h"
+#include "GuidConversion.h"
 #include "PreferenceKeys.h"
 #include "TComponentCatalogue.h"
 #include "ui_SetupDlg.h"
@@ -39,11 +40,6 @@ QStringList readList(QSettings& settings, const QString& key) {
 
 bool readFlag(QSettings& settings, const QString& key) {
     return settings.value(key, kOn).toString().toInt() != 0;
-}
-
-QUuid uuidOf(const GUID& id) {
-    return QUuid(id.Data1, id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3],
-                 id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
 }
 
 } // namespace
@@ -183,7 +179,7 @@ void SetupDlg::setDefaultWorkspace() {
             CListBoxVEXElement::from(m_ui->workspaceList->item(row));
         if (!element)
             continue;
-        ids << uuidOf(element->entry().classId).toString();
+        ids << uuidFromGuid(element->entry().classId).toString();
         names << element->text();
         types << element->entry().name;
     }
@@ -204,7 +200,8 @@ void SetupDlg::recallDefaultWorkspace() {
         for (int row = 0; row < m_ui->deviceEditorList->count() && !type; ++row) {
             const CListBoxVEXElement* candidate =
                 CListBoxVEXElement::from(m_ui->deviceEditorList->item(row));
-            if (candidate && !classId.isNull() && uuidOf(candidate->entry().classId) == classId)
+            if (candidate && !classId.isNull() &&
+                uuidFromGuid(candidate->entry().classId) == classId)
                 type = candidate;
         }
         if (type) {

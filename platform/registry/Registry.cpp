@@ -97,10 +97,9 @@ bool allowed(const KeyHandle& handle, REGSAM right) {
     return (handle.access & right) == right;
 }
 
-// The reading calls' common part: under the process's lock, the handle's key as the hive file
-// holds it now, when the handle carries `right`. read receives the handle, the key and the
-// key's stored path.
-template <typename Read> LONG readKey(HKEY hKey, REGSAM right, const Read& read) {
+// Every call on an open handle: under the process's lock, the state and the handle, when the
+// handle carries `right` (0 for none).
+template <typename Use> LONG useHandle(HKEY hKey, REGSAM right, const Use& use) {
     RegistryState& state = registry();
     const std::lock_guard lock(state.mutex);
     const std::optional<KeyHandle> base = state.handles.find(hKey);
@@ -108,14 +107,37 @@ template <typename Read> LONG readKey(HKEY hKey, REGSAM right, const Read& read)
         return ERROR_INVALID_HANDLE;
     if (!allowed(*base, right))
         return ERROR_ACCESS_DENIED;
-    HiveFile& hive = state.hive(base->hive);
-    if (const LONG status = hive.refresh())
-        return status;
-    const RegistryKey* key = nullptr;
-    QStringList path;
-    if (const LONG status = findKey(hive.root(), *base, key, path))
-        return status;
-    return read(*base, *key, path);
+    return use(state, *base);
+}
+
+// The reading calls' common part: the handle's key as the hive file holds it now, when the
+// handle carries `right`. read receives the handle, the key and the key's stored path.
+template <typename Read> LONG readKey(HKEY hKey, REGSAM right, const Read& read) {
+    return useHandle(hKey, right, [&](RegistryState& state, const KeyHandle& base) -> LONG {
+        HiveFile& hive = state.hive(base.hive);
+        if (const LONG status = hive.refresh())
+            return status;
+        const RegistryKey* key = nullptr;
+        QStringList path;
+        if (const LONG status = findKey(hive.root(), base, key, path))
+            return status;
+        return read(base, *key, path);
+    });
+}
+
+// The value-changing calls' common part: change receives the handle and its key (made again
+// when it went missing and makeMissing is set) inside one change of the hive file, and sets
+// `changed` when it changed something.
+template <typename Change> LONG changeValues(HKEY hKey, bool makeMissing, const Change& change) {
+    return useHandle(hKey, KEY_SET_VALUE, [&](RegistryState& state, const KeyHandle& base) {
+        return state.hive(base.hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
+            RegistryKey* key = nullptr;
+            QStringList path;
+            if (const LONG found = findKeyToChange(root, base, makeMissing, changed, key, path))
+                return found;
+            return change(base, *key, changed);
+        });
+    });
 }
 
 // The key that names lead to from the handle's key, and its parent; no names mean the handle's
@@ -274,25 +296,16 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/, DWORD dw
             return ERROR_INVALID_PARAMETER;
         const QString name = fromWideString(lpValueName);
         const QByteArray data(reinterpret_cast<const char*>(lpData), qsizetype(cbData));
-        RegistryState& state = registry();
-        const std::lock_guard lock(state.mutex);
-        const std::optional<KeyHandle> base = state.handles.find(hKey);
-        if (!base)
-            return ERROR_INVALID_HANDLE;
-        if (!allowed(*base, KEY_SET_VALUE))
-            return ERROR_ACCESS_DENIED;
-        // The hive roots hold only keys; a hive file has no place for values there.
-        if (base->path.isEmpty())
-            return ERROR_ACCESS_DENIED;
-        return state.hive(base->hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
-            RegistryKey* key = nullptr;
-            QStringList path;
-            if (const LONG found = findKeyToChange(root, *base, true, changed, key, path))
-                return found;
-            if (key->setValue(name, dwType, data))
-                changed = true;
-            return ERROR_SUCCESS;
-        });
+        return changeValues(hKey, true,
+                            [&](const KeyHandle& base, RegistryKey& key, bool& changed) -> LONG {
+                                // The hive roots hold only keys; a hive file has no place for
+                                // values there.
+                                if (base.path.isEmpty())
+                                    return ERROR_ACCESS_DENIED;
+                                if (key.setValue(name, dwType, data))
+                                    changed = true;
+                                return ERROR_SUCCESS;
+                            });
     });
 }
 
@@ -349,23 +362,13 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
 LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     return guarded([&]() -> LONG {
         const QString name = fromWideString(lpValueName);
-        RegistryState& state = registry();
-        const std::lock_guard lock(state.mutex);
-        const std::optional<KeyHandle> base = state.handles.find(hKey);
-        if (!base)
-            return ERROR_INVALID_HANDLE;
-        if (!allowed(*base, KEY_SET_VALUE))
-            return ERROR_ACCESS_DENIED;
-        return state.hive(base->hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
-            RegistryKey* key = nullptr;
-            QStringList path;
-            if (const LONG found = findKeyToChange(root, *base, false, changed, key, path))
-                return found;
-            if (!key->removeValue(name))
-                return ERROR_FILE_NOT_FOUND;
-            changed = true;
-            return ERROR_SUCCESS;
-        });
+        return changeValues(hKey, false,
+                            [&](const KeyHandle&, RegistryKey& key, bool& changed) -> LONG {
+                                if (!key.removeValue(name))
+                                    return ERROR_FILE_NOT_FOUND;
+                                changed = true;
+                                return ERROR_SUCCESS;
+                            });
     });
 }
 
