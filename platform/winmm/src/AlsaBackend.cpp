@@ -1,6 +1,7 @@
 #include "AlsaBackend.h"
 
 #include "AlsaSequencer.h"
+#include "MidiBytes.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,16 +16,7 @@ namespace {
 // needs more of the sequencer's memory pool than a client has by default.
 constexpr std::size_t kMaxSysexEvent = 4096;
 
-class AlsaInput final : public MidiBackendInput {
-public:
-    AlsaInput(std::shared_ptr<AlsaSequencer> sequencer, AlsaInputPort* port)
-        : m_sequencer(std::move(sequencer)), m_port(port) {}
-    ~AlsaInput() override { m_sequencer->closeInput(m_port); }
-
-private:
-    const std::shared_ptr<AlsaSequencer> m_sequencer;
-    AlsaInputPort* const m_port;
-};
+using AlsaInput = ConnectionInput<AlsaSequencer, AlsaInputPort>;
 
 class AlsaOutput final : public MidiBackendOutput, private MidiOutputSplitter::Listener {
 public:
@@ -72,17 +64,13 @@ private:
     }
 
     bool sysexPiece(const std::uint8_t* bytes, std::size_t count) override {
-        while (count > 0) {
-            const std::size_t piece = std::min(count, kMaxSysexEvent);
-            snd_seq_event_t event;
-            AlsaEventEncoder::encodeSysex(bytes, piece, event);
-            m_result = m_sequencer->send(*m_port, event);
-            if (m_result != MMSYSERR_NOERROR || m_cancel->cancelled())
-                return false;
-            bytes += piece;
-            count -= piece;
-        }
-        return true;
+        return sendInPieces(bytes, count, kMaxSysexEvent,
+                            [&](const std::uint8_t* piece, std::size_t size) {
+                                snd_seq_event_t event;
+                                AlsaEventEncoder::encodeSysex(piece, size, event);
+                                m_result = m_sequencer->send(*m_port, event);
+                                return m_result == MMSYSERR_NOERROR && !m_cancel->cancelled();
+                            });
     }
 
     const std::shared_ptr<AlsaSequencer> m_sequencer;

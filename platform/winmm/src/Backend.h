@@ -37,6 +37,19 @@ public:
     virtual ~MidiBackendInput() = default;
 };
 
+// The input of a backend whose connection to the MIDI system (ALSA sequencer client, JACK
+// client) opens and closes ports; the input keeps the connection alive while it is open.
+template <class Connection, class Port> class ConnectionInput final : public MidiBackendInput {
+public:
+    ConnectionInput(std::shared_ptr<Connection> connection, Port* port)
+        : m_connection(std::move(connection)), m_port(port) {}
+    ~ConnectionInput() override { m_connection->closeInput(m_port); }
+
+private:
+    const std::shared_ptr<Connection> m_connection;
+    Port* const m_port;
+};
+
 // An open output device. Sends may come from two threads (short messages from the caller,
 // long ones from the handle's sender thread); each backend keeps their bytes from interleaving.
 class MidiBackendOutput {

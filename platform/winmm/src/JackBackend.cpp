@@ -1,6 +1,7 @@
 #include "JackBackend.h"
 
 #include "JackClient.h"
+#include "MidiBytes.h"
 
 #include <QtGlobal>
 
@@ -20,16 +21,7 @@ constexpr std::size_t kRecordBytes = 4096;
 // A server that takes nothing for this long is stuck: the send fails instead of hanging.
 constexpr auto kStallLimit = 5s;
 
-class JackInput final : public MidiBackendInput {
-public:
-    JackInput(std::shared_ptr<JackClient> client, JackInputPort* port)
-        : m_client(std::move(client)), m_port(port) {}
-    ~JackInput() override { m_client->closeInput(m_port); }
-
-private:
-    const std::shared_ptr<JackClient> m_client;
-    JackInputPort* const m_port;
-};
+using JackInput = ConnectionInput<JackClient, JackInputPort>;
 
 class JackOutput final : public MidiBackendOutput, private MidiOutputSplitter::Listener {
 public:
@@ -73,15 +65,11 @@ private:
     }
 
     bool sysexPiece(const std::uint8_t* bytes, std::size_t count) override {
-        while (count > 0) {
-            const std::size_t piece = std::min(count, kRecordBytes);
-            m_result = writeRecord(kSysexPiece, bytes, piece);
-            if (m_result != MMSYSERR_NOERROR || m_cancelled)
-                return false;
-            bytes += piece;
-            count -= piece;
-        }
-        return true;
+        return sendInPieces(bytes, count, kRecordBytes,
+                            [&](const std::uint8_t* piece, std::size_t size) {
+                                m_result = writeRecord(kSysexPiece, piece, size);
+                                return m_result == MMSYSERR_NOERROR && !m_cancelled;
+                            });
     }
 
     MMRESULT writeRecord(std::uint32_t flags, const std::uint8_t* bytes, std::size_t count) {

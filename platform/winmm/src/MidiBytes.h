@@ -31,4 +31,18 @@ constexpr std::uint32_t packShortMessage(const std::uint8_t* bytes, std::size_t 
     return packed;
 }
 
+// Hands `bytes` to `send` in pieces of at most `maxPiece` bytes, in order, until `send` returns
+// false; true when every piece went.
+template <class Send>
+bool sendInPieces(const std::uint8_t* bytes, std::size_t count, std::size_t maxPiece, Send send) {
+    while (count > 0) {
+        const std::size_t piece = count < maxPiece ? count : maxPiece;
+        if (!send(bytes, piece))
+            return false;
+        bytes += piece;
+        count -= piece;
+    }
+    return true;
+}
+
 } // namespace dorvo::winmm
