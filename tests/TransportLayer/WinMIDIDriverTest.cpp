@@ -1,4 +1,5 @@
 // The driver on the virtual MIDI devices: what it receives, how it closes, how it sends.
+#include "DevicePortNumber.h"
 #include "RecordingSink.h"
 #include "TWinMIDI.h"
 #include "TWinMIDIPortAccessor.h"
@@ -20,15 +21,6 @@ using Bytes = std::vector<BYTE>;
 
 const std::string kLoopback = "Dorvo Loopback 1";
 constexpr auto kPatience = 5s;
-
-int portNumberOf(int direction, const std::string& name) {
-    TWinMIDIPortAccessor ports;
-    for (int index = 0; index < ports.deviceCount(direction); ++index) {
-        if (ports.deviceName(direction, index) == QString::fromStdString(name))
-            return index + 1;
-    }
-    return 0;
-}
 
 DWORD packShort(BYTE status, BYTE first, BYTE second) {
     return status | DWORD(first) << 8 | DWORD(second) << 16;

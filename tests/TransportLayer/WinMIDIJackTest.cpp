@@ -1,6 +1,7 @@
 // The driver end to end on a real JACK server (the test fixture's jackd with the dummy driver):
 // a test client passes what a Dorvo output sends straight back into a Dorvo input, so that
 // every message crosses the JACK graph twice and comes out of the parser as events.
+#include "DevicePortNumber.h"
 #include "JackTestClient.h"
 #include "RecordingSink.h"
 #include "TWinMIDI.h"
@@ -15,15 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<BYTE>;
-
-int portNumberOf(int direction, const std::string& name) {
-    TWinMIDIPortAccessor ports;
-    for (int index = 0; index < ports.deviceCount(direction); ++index) {
-        if (ports.deviceName(direction, index) == QString::fromStdString(name))
-            return index + 1;
-    }
-    return 0;
-}
 
 // A system-exclusive body of `length` data bytes after the 0xF0, ending with 0xF7.
 Bytes sysexBody(std::size_t length, BYTE seed) {

@@ -3,6 +3,7 @@
 // virtual MIDI devices.
 #pragma once
 
+#include "DevicePortNumber.h"
 #include "TMIDIPortAccessor.h"
 #include "TMIDITransport.h"
 #include "TWinMIDIPortAccessor.h"
@@ -28,15 +29,6 @@ inline const std::string kLoopback3 = "Dorvo Loopback 3";
 // Before the first device call of the process.
 inline void useVirtualDevices() {
     setenv("DORVO2_MIDI", "virtual", 1);
-}
-
-inline int portNumberOf(int direction, const std::string& name) {
-    TWinMIDIPortAccessor ports;
-    for (int index = 0; index < ports.deviceCount(direction); ++index) {
-        if (ports.deviceName(direction, index) == QString::fromStdString(name))
-            return index + 1;
-    }
-    return 0;
 }
 
 // The bytes of what the output device recorded, once it has at least `count` (or after 5 s).

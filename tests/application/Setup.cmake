@@ -30,7 +30,7 @@ dorvo2_add_test(application_setup_dialog_tests QT
 dorvo2_use_recording_component(application_setup_dialog_tests)
 
 # Screenshots of the setup dialog's pages under Xvfb, kept in the build folder.
-add_executable(dorvo2_setup_screenshots SetupScreenshots.cpp)
+add_executable(dorvo2_setup_screenshots SetupScreenshots.cpp ScreenCapture.cpp ScreenCapture.h)
 target_link_libraries(dorvo2_setup_screenshots PRIVATE dorvo2_workspace)
 dorvo2_warnings(dorvo2_setup_screenshots)
 dorvo2_add_test(application_setup_screenshot_tests QT

@@ -3,37 +3,20 @@
 //   dorvo2_setup_screenshots OUTPUT_FOLDER
 #include "ApplicationWindow.h"
 #include "MidiPortsCheckListItem.h"
+#include "ScreenCapture.h"
 #include "SetupDlg.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <cstdio>
 
 namespace {
-
-void settle(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool saveScreenOf(QWidget* widget, const QString& path) {
-    const QPixmap shot = widget->screen()->grabWindow(widget->winId());
-    if (shot.isNull() || !shot.save(path, "PNG")) {
-        std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
 
 void checkFirstPorts(QTreeWidget* view, int count) {
     for (int row = 0; row < view->topLevelItemCount() && row < count; ++row) {

@@ -19,7 +19,7 @@ target_compile_definitions(application_startup_tests PRIVATE DORVO2_BINARY="$<TA
 add_dependencies(application_startup_tests dorvo2)
 
 # Screenshots of the real windows under Xvfb, kept in the build folder.
-add_executable(dorvo2_shell_screenshots ShellScreenshots.cpp)
+add_executable(dorvo2_shell_screenshots ShellScreenshots.cpp ScreenCapture.cpp ScreenCapture.h)
 target_link_libraries(dorvo2_shell_screenshots PRIVATE dorvo2_workspace)
 dorvo2_warnings(dorvo2_shell_screenshots)
 dorvo2_add_test(application_screenshot_tests QT

@@ -6,38 +6,17 @@
 #include "ApplicationWindow.h"
 #include "CVEXWrapper.h"
 #include "CWrapContainer.h"
+#include "ScreenCapture.h"
 #include "SetupDlg.h"
 #include "Splash.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
-#include <QElapsedTimer>
-#include <QScreen>
 #include <QSplashScreen>
 #include <QWindow>
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-void settle(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool saveScreenOf(QWidget* widget, const QString& path) {
-    const QPixmap shot = widget->screen()->grabWindow(widget->winId());
-    if (shot.isNull() || !shot.save(path, "PNG")) {
-        std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
