@@ -130,16 +130,8 @@ LONG HiveFile::refreshFrom(const std::string& folder) {
         m_path = path;
     }
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) {
-            becomeEmpty();
-            return ERROR_SUCCESS;
-        }
-        return markUnreadable(
-            QStringLiteral("registry: %1: cannot read: %2").arg(pathText(path), errorText(error)),
-            std::nullopt);
-    }
+    if (::stat(path.c_str(), &status) != 0)
+        return cannotOpen(path, errno);
     if (m_state != State::Unknown && m_identity && *m_identity == identityOf(status)) {
         switch (m_state) {
         case State::Loaded:
@@ -153,6 +145,17 @@ LONG HiveFile::refreshFrom(const std::string& folder) {
     return load(path);
 }
 
+LONG HiveFile::cannotOpen(const std::string& path, int error) {
+    // A hive that does not exist yet is an empty one.
+    if (error == ENOENT || error == ENOTDIR) {
+        becomeEmpty();
+        return ERROR_SUCCESS;
+    }
+    return markUnreadable(
+        QStringLiteral("registry: %1: cannot read: %2").arg(pathText(path), errorText(error)),
+        std::nullopt);
+}
+
 LONG HiveFile::load(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat status {};
@@ -160,13 +163,7 @@ LONG HiveFile::load(const std::string& path) {
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
-        if (error == ENOENT || error == ENOTDIR) {
-            becomeEmpty();
-            return ERROR_SUCCESS;
-        }
-        return markUnreadable(
-            QStringLiteral("registry: %1: cannot read: %2").arg(pathText(path), errorText(error)),
-            std::nullopt);
+        return cannotOpen(path, error);
     }
     const Identity identity = identityOf(status);
     adopt(fd, identity);

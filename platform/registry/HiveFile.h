@@ -60,6 +60,8 @@ private:
     LONG refreshFrom(const std::string& folder);
     LONG load(const std::string& path);
     void becomeEmpty();
+    // What a failed stat or open of the file with `error` (errno) means for the hive.
+    LONG cannotOpen(const std::string& path, int error);
     void forget();
     LONG markUnreadable(const QString& message, std::optional<Identity> identity);
     void adopt(int fd, const Identity& identity);
