@@ -225,41 +225,38 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*Reserved*/, LPWSTR /*l
         if (!names || !std::all_of(names->begin(), names->end(),
                                    [](const QString& name) { return isValidNewKeyName(name); }))
             return ERROR_INVALID_PARAMETER;
-        RegistryState& state = registry();
-        const std::lock_guard lock(state.mutex);
-        const std::optional<KeyHandle> base = state.handles.find(hKey);
-        if (!base)
-            return ERROR_INVALID_HANDLE;
-        if (base->path.size() + names->size() > kMaxKeyDepth)
-            return ERROR_INVALID_PARAMETER;
-        DWORD disposition = REG_OPENED_EXISTING_KEY;
-        QStringList path;
-        const LONG status =
-            state.hive(base->hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
-                RegistryKey* key = nullptr;
-                if (const LONG found = findKeyToChange(root, *base, true, changed, key, path))
-                    return found;
-                for (const QString& name : *names) {
-                    RegistryKey* subkey = key->findSubkey(name);
-                    if (subkey == nullptr) {
-                        if (!allowed(*base, KEY_CREATE_SUB_KEY))
-                            return ERROR_ACCESS_DENIED;
-                        subkey = &key->addSubkey(name);
-                        changed = true;
-                        disposition = REG_CREATED_NEW_KEY;
+        return useHandle(hKey, 0, [&](RegistryState& state, const KeyHandle& base) -> LONG {
+            if (base.path.size() + names->size() > kMaxKeyDepth)
+                return ERROR_INVALID_PARAMETER;
+            DWORD disposition = REG_OPENED_EXISTING_KEY;
+            QStringList path;
+            const LONG status =
+                state.hive(base.hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
+                    RegistryKey* key = nullptr;
+                    if (const LONG found = findKeyToChange(root, base, true, changed, key, path))
+                        return found;
+                    for (const QString& name : *names) {
+                        RegistryKey* subkey = key->findSubkey(name);
+                        if (subkey == nullptr) {
+                            if (!allowed(base, KEY_CREATE_SUB_KEY))
+                                return ERROR_ACCESS_DENIED;
+                            subkey = &key->addSubkey(name);
+                            changed = true;
+                            disposition = REG_CREATED_NEW_KEY;
+                        }
+                        path.append(subkey->name());
+                        key = subkey;
                     }
-                    path.append(subkey->name());
-                    key = subkey;
-                }
-                return ERROR_SUCCESS;
-            });
-        if (status != ERROR_SUCCESS)
-            return status;
-        *phkResult = state.handles.add(
-            {base->hive, path, samDesired, base->alwaysExists && names->isEmpty(), false});
-        if (lpdwDisposition != nullptr)
-            *lpdwDisposition = disposition;
-        return ERROR_SUCCESS;
+                    return ERROR_SUCCESS;
+                });
+            if (status != ERROR_SUCCESS)
+                return status;
+            *phkResult = state.handles.add(
+                {base.hive, path, samDesired, base.alwaysExists && names->isEmpty(), false});
+            if (lpdwDisposition != nullptr)
+                *lpdwDisposition = disposition;
+            return ERROR_SUCCESS;
+        });
     });
 }
 
@@ -330,21 +327,17 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
         const std::optional<QStringList> names = splitKeyPath(fromWideString(lpSubKey));
         if (!names)
             return ERROR_INVALID_PARAMETER;
-        RegistryState& state = registry();
-        const std::lock_guard lock(state.mutex);
-        const std::optional<KeyHandle> base = state.handles.find(hKey);
-        if (!base)
-            return ERROR_INVALID_HANDLE;
-        // An empty name deletes the handle's own key, but never a predefined one.
-        if (names->isEmpty() && base->alwaysExists)
-            return ERROR_ACCESS_DENIED;
-        QStringList deletedPath;
-        const LONG status =
-            state.hive(base->hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
+        return useHandle(hKey, 0, [&](RegistryState& state, const KeyHandle& base) -> LONG {
+            // An empty name deletes the handle's own key, but never a predefined one.
+            if (names->isEmpty() && base.alwaysExists)
+                return ERROR_ACCESS_DENIED;
+            QStringList deletedPath;
+            const LONG status = state.hive(base.hive).modify([&](RegistryKey& root,
+                                                                 bool& changed) -> LONG {
                 RegistryKey* parent = nullptr;
                 RegistryKey* target = nullptr;
                 QStringList path;
-                if (const LONG found = findKeyToDelete(root, *base, *names, parent, target, path))
+                if (const LONG found = findKeyToDelete(root, base, *names, parent, target, path))
                     return found;
                 if (target->subkeyCount() > 0)
                     return ERROR_ACCESS_DENIED;
@@ -353,9 +346,10 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
                 deletedPath = path;
                 return ERROR_SUCCESS;
             });
-        if (status == ERROR_SUCCESS)
-            state.handles.markDeleted(base->hive, deletedPath);
-        return status;
+            if (status == ERROR_SUCCESS)
+                state.handles.markDeleted(base.hive, deletedPath);
+            return status;
+        });
     });
 }
 
