@@ -1,5 +1,6 @@
 #include "ExampleTestSupport.h"
 
+#include "ProgramRun.h"
 #include "TMIDIPortAccessor.h"
 
 #include <dorvo/qtpage.h>
@@ -10,52 +11,16 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
 #include "ClientIStream.h"
 
 namespace exampletest {
 
-// posix_spawn rather than QProcess: the race checker keeps its bearings across a plain
-// spawn, while QProcess's child runs checked code in the parent's memory before it execs.
 ProgramResult runRegsvr(const QStringList& arguments) {
-    ProgramResult result;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    std::vector<QByteArray> texts{QByteArray(DORVO2_REGSVR)};
+    std::vector<std::string> texts;
     for (const QString& argument : arguments)
-        texts.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& text : texts)
-        argv.push_back(text.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (error == 0) {
-        QByteArray output;
-        char chunk[4096];
-        ssize_t got = 0;
-        while ((got = read(pipeEnds[0], chunk, sizeof chunk)) > 0)
-            output.append(chunk, got);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.output = QString::fromLocal8Bit(output);
-    }
-    close(pipeEnds[0]);
-    return result;
+        texts.push_back(argument.toLocal8Bit().toStdString());
+    const dorvo2test::ProgramResult run = dorvo2test::runProgram(DORVO2_REGSVR, texts);
+    return {run.exitCode, QString::fromLocal8Bit(run.output)};
 }
 
 void registerExamples() {

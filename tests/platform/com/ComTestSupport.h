@@ -2,6 +2,8 @@
 // child programs.
 #pragma once
 
+#include "ProgramRun.h"
+
 #include <dorvo/objbase.h>
 #include <dorvo/winreg.h>
 
@@ -41,12 +43,8 @@ bool readClassesText(const QString& keyName, const QString& valueName, QString* 
 
 QString classKeyName(REFCLSID clsid);
 
-struct ProgramResult {
-    int exitCode = -1;
-    std::string output; // standard output and standard error together
-};
-
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments);
+using dorvo2test::ProgramResult;
+using dorvo2test::runProgram;
 
 // True while the shared library at path is loaded into this process.
 bool isLibraryLoaded(const std::string& path);
