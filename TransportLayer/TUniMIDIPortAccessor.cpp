@@ -21,11 +21,6 @@ QString idsKey(int direction) {
                                     : QStringLiteral("Output/portIds"));
 }
 
-QString nameMarker(int direction) {
-    return direction == TMIDIPortAccessor::kInput ? QStringLiteral("<[Inp]>")
-                                                  : QStringLiteral("<[Out]>");
-}
-
 QUuid newPortId() {
     GUID guid;
     if (FAILED(CoCreateGuid(&guid)))
@@ -34,6 +29,10 @@ QUuid newPortId() {
 }
 
 } // namespace
+
+QString TUniMIDIPortAccessor::nameMarker(int direction) {
+    return direction == kInput ? QStringLiteral("<[Inp]>") : QStringLiteral("<[Out]>");
+}
 
 void TUniMIDIPortAccessor::rebuild() {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganisation, kProduct);

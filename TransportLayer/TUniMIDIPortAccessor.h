@@ -18,6 +18,9 @@ public:
     static constexpr const char* kLegacyOrganisation = "quenor.com";
     static constexpr const char* kLegacyProduct = "Quenor Dorvo";
 
+    // What follows a stored port name of the direction: "<[Inp]>" or "<[Out]>".
+    static QString nameMarker(int direction);
+
     // GUI thread: lists the devices again; known names get their stored ids, new ones new ids.
     void rebuild() override;
     virtual int deviceCount(int direction) = 0;

@@ -13,8 +13,11 @@
 #include "TIconViewDelegate.h"
 #include "TUserMessage.h"
 #include "TVirtualMIDIPortAccessor.h"
+#include "TWorkspaceLoader.h"
+#include "TWorkspaceSerializer.h"
 #include "Version.h"
 #include "noCancelProgresss.h"
+#include "portMappingDlg.h"
 
 #include <dorvo/objbase.h>
 
@@ -73,11 +76,6 @@ QAction* addChoice(QMenu* menu, const QString& text, ApplicationWindow::MenuChoi
         action->setProperty(kWasChecked, checked != 0);
     }
     return action;
-}
-
-QString documentsFolder() {
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
 } // namespace
@@ -487,19 +485,25 @@ QString ApplicationWindow::applicationName() const {
 }
 
 bool ApplicationWindow::isModified() {
-    // Components whose own state changed make the document modified too, once their
-    // persistence is reachable.
+    if (!TDocuSaveLoad::isModified()) {
+        QMutexLocker lock(&m_workspaceLock);
+        for (CVEXWrapper* component : std::as_const(m_components)) {
+            IPersistStream* persistence = component->persistence();
+            if (persistence && persistence->IsDirty() == S_OK) {
+                setModified(true);
+                break;
+            }
+        }
+    }
     return TDocuSaveLoad::isModified();
 }
 
-HRESULT ApplicationWindow::saveToStream(QDataStream&, bool) {
-    qWarning("The workspace document format is not available yet");
-    return E_NOTIMPL;
+HRESULT ApplicationWindow::saveToStream(QDataStream& stream, bool quiet, bool keepModified) {
+    return TWorkspaceSerializer(*this).save(stream, quiet, keepModified);
 }
 
-HRESULT ApplicationWindow::loadFromStream(QDataStream&, bool) {
-    qWarning("The workspace document format is not available yet");
-    return E_NOTIMPL;
+HRESULT ApplicationWindow::loadFromStream(QDataStream& stream, bool quiet) {
+    return TWorkspaceLoader(*this).load(stream, quiet);
 }
 
 void ApplicationWindow::setDocumentName(const QString& name) {
@@ -559,7 +563,8 @@ void ApplicationWindow::createFromFile(const QString& fileName) {
 
 void ApplicationWindow::reCreateFromFile() {
     qCDebug(lcShell, "reCreateFromFile at %lld ms", dorvo::shellClockMs());
-    if (QThread::currentThread()->loopLevel() > 1)
+    // Not beneath a modal dialog: the setup dialog is modal without a loop of its own.
+    if (QThread::currentThread()->loopLevel() > 1 || QApplication::activeModalWidget())
         return;
     if (documentName() == QDir::toNativeSeparators(m_pendingDocument) && !isModified())
         return;
@@ -586,7 +591,7 @@ void ApplicationWindow::startNewDocument() {
         directory = m_setupDlg->settings().value(kDefaultDirKey).toString();
     // An empty directory would put the document at the root of the file system.
     if (directory.isEmpty())
-        directory = documentsFolder();
+        directory = TDocuSaveLoad::documentsFolder();
     ++untitledCounter;
     {
         QMutexLocker lock(&m_workspaceLock);
@@ -606,22 +611,33 @@ void ApplicationWindow::writeDefaultDirectory() {
     m_setupDlg->settings().sync();
 }
 
-// The commands below wait for their own parts of the program (documents, setup, port
-// re-mapping, synchronization); each already does nothing before the window is ready.
+// The file commands do nothing before the window is ready.
 
 void ApplicationWindow::doLoad() {
     if (!m_ready)
         return;
+    const HRESULT result = load(this, 0);
+    if (result == E_ABORT)
+        return;
+    if (result == S_OK) {
+        if (m_setupDlg && m_setupDlg->autoSync())
+            QTimer::singleShot(50, this, &ApplicationWindow::totalRecallAfterLoad);
+        return;
+    }
+    TUserMessage::warning(this,
+                          tr("Document \"%1\" failed to load completly?").arg(documentName()));
 }
 
 void ApplicationWindow::doSave() {
     if (!m_ready)
         return;
+    save(this, 0);
 }
 
 void ApplicationWindow::doSaveAs() {
     if (!m_ready)
         return;
+    saveAs(this, 0);
 }
 
 void ApplicationWindow::doSetup() {
@@ -633,6 +649,30 @@ void ApplicationWindow::doSetup() {
 void ApplicationWindow::doRemapPorts() {
     if (!m_ready)
         return;
+    runRemapDialog(TPortRemapping::Form::Normal);
+}
+
+bool ApplicationWindow::runRemapDialog(TPortRemapping::Form form) {
+    if (!m_portAccessor)
+        return false;
+    const bool afterLoad = form == TPortRemapping::Form::AfterLoad;
+    portMappingDlg dialog(this, dorvo::kDialogWindowFlags);
+    if (afterLoad)
+        dialog.cancelButton()->hide();
+    TPortRemapping remapping(*m_portAccessor);
+    for (int direction : {TMIDIPortAccessor::kInput, TMIDIPortAccessor::kOutput}) {
+        const TPortRemapping::Lists lists = remapping.prepare(direction, form);
+        dialog.fill(direction, lists.systemNames, lists.documentNames, lists.chosen);
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (!accepted && !afterLoad)
+        return false;
+    const TPortRemapping::Choices choices{dialog.choices(TMIDIPortAccessor::kInput),
+                                          dialog.choices(TMIDIPortAccessor::kOutput)};
+    if (!remapping.apply(choices, this))
+        return false;
+    setModified(true);
+    return true;
 }
 
 void ApplicationWindow::totalRecall() {
@@ -718,6 +758,11 @@ void ApplicationWindow::selectedPortsChanged() {
                                            parent))
         setModified(true);
     showThruToolBar(m_portAccessor->thruSettings().on);
+}
+
+void ApplicationWindow::showThruToolBarOnly(bool thruOn) {
+    if (m_thruToolBar)
+        m_thruToolBar->setVisible(thruOn);
 }
 
 void ApplicationWindow::showThruToolBar(bool thruOn) {

@@ -5,6 +5,7 @@
 
 #include "TComponentCatalogue.h"
 #include "TDocuSaveLoad.h"
+#include "TPortRemapping.h"
 #include "TWorkspaceComponents.h"
 
 #include <QList>
@@ -108,12 +109,22 @@ public:
     static DWORD recallMaskAfterChoice(DWORD mask, DWORD selectionMode, DWORD value);
 
     bool isSorting() const { return m_sorting; }
+    void setSorting(bool sorting) { m_sorting = sorting; }
+
+    // What a quiet load would have shown; reset at the start of each load.
+    QString& pendingWarningText() { return m_pendingWarning; }
+    // The re-mapping dialog over the Workspace's ports; the after-load form has no Cancel and
+    // applies the choices however it is closed. True when the Workspace's ports changed (the
+    // document is then modified).
+    bool runRemapDialog(TPortRemapping::Form form);
+    // Shows or hides the MIDI Thru tool bar without handing its channel over again.
+    void showThruToolBarOnly(bool thruOn);
 
     // The document interface.
     QString defaultCaption() const override;
     QString applicationName() const override;
     bool isModified() override;
-    HRESULT saveToStream(QDataStream& stream, bool flags) override;
+    HRESULT saveToStream(QDataStream& stream, bool quiet, bool keepModified) override;
     HRESULT loadFromStream(QDataStream& stream, bool quiet) override;
     void setDocumentName(const QString& name) override;
 
@@ -193,4 +204,5 @@ private:
     QSpinBox* m_thruChannel = nullptr;
     QLabel* m_toolBarText = nullptr;
     bool m_sorting = false;
+    QString m_pendingWarning;
 };

@@ -58,6 +58,10 @@ add_library(dorvo2_workspace STATIC
     TSingleInstance.h
     TSyncThread.cpp
     TSyncThread.h
+    TWorkspaceLoader.cpp
+    TWorkspaceLoader.h
+    TWorkspaceSerializer.cpp
+    TWorkspaceSerializer.h
     Version.h
     forms/About.cpp
     forms/About.h
@@ -72,6 +76,11 @@ add_library(dorvo2_workspace STATIC
     forms/noCancelProgresss.cpp
     forms/noCancelProgresss.h
     forms/noCancelProgresss.ui
+    forms/portMappingDlg.cpp
+    forms/portMappingDlg.h
+    forms/portMappingDlg.ui
+    forms/WSPortTableItem.cpp
+    forms/WSPortTableItem.h
     forms/singleProgress.cpp
     forms/singleProgress.h
     forms/singleProgress.ui

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QDataStream;
 class QWidget;
@@ -33,7 +34,9 @@ public:
     virtual HRESULT saveAs(QWidget* parent, int index);
     virtual bool isModified();
     virtual bool isNamed() const;
-    virtual HRESULT saveToStream(QDataStream& stream, bool flags) = 0;
+    // Quiet: no busy state; keep-modified: the modified mark is not cleared. The document
+    // base class writes with both false.
+    virtual HRESULT saveToStream(QDataStream& stream, bool quiet, bool keepModified) = 0;
     virtual HRESULT loadFromStream(QDataStream& stream, bool quiet) = 0;
     virtual void eraseCurrentDocument() = 0;
     // A file name chosen by the user or read from: clears modified, sets named.
@@ -54,6 +57,16 @@ public:
     const QStringList& extensions() const { return m_extensions; }
     const QStringList& descriptions() const { return m_descriptions; }
 
+    // "description( *extension)" per type, joined with ";;".
+    QString filterText() const;
+    const QString& selectedFilter() const { return m_selectedFilter; }
+    // Gives the name the extension of the first type the filter names (the first type when it
+    // names none) in place of its own, and answers that type's index. A name that already ends
+    // in that extension, in any case, keeps it: the file system tells the cases apart.
+    int fixExtension(QString& name, const QString& filter) const;
+    // The user's documents folder, else the home folder.
+    static QString documentsFolder();
+
 protected:
     void setFlag(Flag flag, bool on) { m_flags = on ? (m_flags | flag) : (m_flags & ~flag); }
     void setDocumentNameOnly(const QString& name) { m_documentName = name; }
@@ -62,8 +75,18 @@ protected:
     QString messageCaption(QWidget* parent) const;
 
 private:
+    // False when the user declined to overwrite an existing file.
+    bool confirmOverwrite(QWidget* parent, const QString& name);
+    // The name to save under for a document without one; empty when the user cancelled.
+    QString askSaveName(QWidget* parent);
+    // The document's result, or nothing when the file could not be written (the user was told
+    // and the old file is as it was).
+    std::optional<HRESULT> writeDocument(QWidget* parent, const QString& name);
+    void showCritical(QWidget* parent, const QString& text);
+
     unsigned m_flags = 0;
     QString m_documentName;
+    QString m_selectedFilter;
     QStringList m_extensions;
     QStringList m_descriptions;
 };

@@ -349,6 +349,10 @@ void TVirtualMIDIPortAccessor::clearWorkspaceMaps() {
     replaceWorkspaceMaps(PortMaps());
 }
 
+QString TVirtualMIDIPortAccessor::workspaceEntryText(int direction, const QUuid& documentId) const {
+    return isDirection(direction) ? m_ports[direction].value(documentId) : QString();
+}
+
 // ---- MIDI Thru --------------------------------------------------------------------------------
 
 void TVirtualMIDIPortAccessor::applyThruSettings(const ThruSettings& thru) {

@@ -62,6 +62,7 @@ public:
     // The device port number the host object opens for that position; 0 when out of range.
     int devicePort(int direction, int index) const;
     TMIDIPortAccessor* systemPorts() const { return m_systemPorts; }
+    ClientIUnknown* hostObject() const { return m_hostObject; }
 
     // ---- Document ports ----
 
@@ -111,6 +112,9 @@ public:
     void updateSystemPorts();
     // Components see no ports until the next apply.
     void clearWorkspaceMaps();
+    // What components are given for a document port: the entry text of the open machine port
+    // it stands for; empty when the id is not one of the Workspace's open ports.
+    QString workspaceEntryText(int direction, const QUuid& documentId) const;
 
 private:
     using PortMaps = std::array<QMap<QUuid, QString>, kDirections>;

@@ -1,0 +1,53 @@
+// Every file name the host asks the user for goes through here. In the program it is the
+// toolkit's file dialog; tests install a responder that sees each request and answers it.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+class TFileDialog {
+public:
+    enum class Kind { Open, Save };
+
+    struct Request {
+        Kind kind;
+        QWidget* parent;
+        QString caption;
+        // The directory (open) or the proposed file name (save) the dialog starts with.
+        QString start;
+        // Filters joined with ";;".
+        QString filter;
+        QString selectedFilter;
+    };
+
+    struct Answer {
+        // Empty when the user cancelled.
+        QString fileName;
+        QString selectedFilter;
+    };
+
+    using Responder = std::function<Answer(const Request&)>;
+
+    // GUI thread: a modal dialog, or the responder's answer.
+    static Answer ask(const Request& request);
+
+    // Any thread: installs a responder (an empty one brings the dialogs back) and gives the one
+    // it replaces.
+    static Responder setResponder(Responder responder);
+};
+
+// Installs a responder for the lifetime of the object and puts the previous one back.
+class TScopedFileDialogResponder {
+public:
+    explicit TScopedFileDialogResponder(TFileDialog::Responder responder)
+        : m_previous(TFileDialog::setResponder(std::move(responder))) {}
+    ~TScopedFileDialogResponder() { TFileDialog::setResponder(std::move(m_previous)); }
+
+    TScopedFileDialogResponder(const TScopedFileDialogResponder&) = delete;
+    TScopedFileDialogResponder& operator=(const TScopedFileDialogResponder&) = delete;
+
+private:
+    TFileDialog::Responder m_previous;
+};
