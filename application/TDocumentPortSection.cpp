@@ -77,7 +77,11 @@ xdw::ThruSection TDocumentPortSection::writeThru() {
         if (number <= 0 || number > ids.size())
             continue;
         const QUuid id = ids.at(number - 1);
-        thru.ports[direction] = {id, m_ports.workspaceEntryText(direction, id)};
+        thru.ports[direction].port = id;
+        // Empty, as without a port, when the Workspace does not use the port.
+        const QString text = m_ports.workspaceEntryText(direction, id);
+        if (!text.isNull())
+            thru.ports[direction].text = text;
     }
     return thru;
 }

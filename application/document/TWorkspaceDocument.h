@@ -76,7 +76,7 @@ struct Component {
 
 struct ThruPort {
     QUuid port; // a machine port id; null for none
-    QString text;
+    QString text{QLatin1String("")};
     bool operator==(const ThruPort&) const = default;
 };
 

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <set>
@@ -244,11 +245,26 @@ public:
         if (!id)
             return E_POINTER;
         *id = CLSID_RecordingComponent;
-        return S_OK;
+        return m_behaviour.classIdResult;
     }
-    STDMETHOD(IsDirty)() override { return S_FALSE; }
-    STDMETHOD(Load)(IStream*) override { return S_OK; }
-    STDMETHOD(Save)(IStream*, BOOL) override { return S_OK; }
+    STDMETHOD(IsDirty)() override { return m_behaviour.dirty ? S_OK : S_FALSE; }
+    STDMETHOD(Load)(IStream* stream) override {
+        std::string text;
+        char piece[256];
+        ULONG got = 0;
+        while (stream && SUCCEEDED(stream->Read(piece, sizeof piece, &got)) && got > 0)
+            text.append(piece, got);
+        record("Load " + text);
+        return m_behaviour.loadResult;
+    }
+    STDMETHOD(Save)(IStream* stream, BOOL clearDirty) override {
+        record("Save clearDirty=" + std::to_string(clearDirty));
+        const std::string text(m_behaviour.state,
+                               strnlen(m_behaviour.state, sizeof m_behaviour.state));
+        if (stream && !text.empty())
+            stream->Write(text.data(), ULONG(text.size()), nullptr);
+        return m_behaviour.saveResult;
+    }
     STDMETHOD(GetSizeMax)(ULARGE_INTEGER* size) override {
         if (!size)
             return E_POINTER;

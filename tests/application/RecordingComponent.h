@@ -49,6 +49,13 @@ struct RecordingBehaviour {
     HRESULT pageInfoResult = S_OK;
     SIZE pageSize = {320, 240};
     HRESULT activateResult = S_OK;
+    // Persistence: GetClassID, Save and Load answer these; Save writes `state` (up to its
+    // first NUL) and Load records what it read.
+    HRESULT classIdResult = S_OK;
+    HRESULT saveResult = S_OK;
+    HRESULT loadResult = S_OK;
+    BOOL dirty = FALSE;
+    char state[64] = {};
 };
 
 #undef INTERFACE

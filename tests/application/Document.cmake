@@ -1,0 +1,5 @@
+# Tests of workspace documents: the format alone, and documents of the Workspace window.
+dorvo2_add_test(application_document_format_tests
+    SOURCES DocumentFormatTests.cpp DocumentBytes.h
+    LIBS dorvo2_document
+)
