@@ -153,7 +153,11 @@ std::optional<HRESULT> TDocuSaveLoad::writeDocument(QWidget* parent, const QStri
     QDataStream stream(&file);
     stream.setVersion(QDataStream::Qt_3_3);
     const HRESULT result = saveToStream(stream, false, false);
-    if (stream.status() != QDataStream::Ok || !file.commit()) {
+    // The toolkit's commit does not see a flush that fell short (a full disk), so the flush and
+    // the size on disk are checked before the new file takes the old one's place.
+    const bool complete =
+        stream.status() == QDataStream::Ok && file.flush() && file.size() == file.pos();
+    if (!complete || !file.commit()) {
         const QString error = file.error() != QFileDevice::NoError
                                   ? fileError(file)
                                   : tr("the document could not be written completely");

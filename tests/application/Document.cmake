@@ -3,3 +3,10 @@ dorvo2_add_test(application_document_format_tests
     SOURCES DocumentFormatTests.cpp DocumentBytes.h
     LIBS dorvo2_document
 )
+
+dorvo2_add_test(application_document_tests QT
+    SOURCES DocumentWindowTests.cpp DocumentBytes.h
+    LIBS dorvo2_workspace
+    TIMEOUT 180
+)
+dorvo2_use_recording_component(application_document_tests)

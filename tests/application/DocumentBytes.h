@@ -8,6 +8,12 @@
 #include <QRect>
 #include <QString>
 #include <QUuid>
+#include <ostream>
+
+// Test failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace documenttest {
 
