@@ -43,7 +43,7 @@ dorvo2_use_recording_component(application_screenshot_tests)
 if(TARGET dorvo2_demosynth AND TARGET dorvo2_midimonitor AND TARGET dorvo2_sysexlibrarian)
     dorvo2_add_test(application_example_components_tests QT
         SOURCES ExampleComponentsTests.cpp ${PROJECT_SOURCE_DIR}/tests/platform/com/ComTestSupport.cpp
-        LIBS dorvo2_workspace
+        LIBS dorvo2_workspace dorvo2_test_support
         TIMEOUT 120
     )
     target_include_directories(application_example_components_tests PRIVATE
