@@ -37,6 +37,8 @@ void portMappingDlg::InitTable(QTableWidget* table) {
     header->setSectionsMovable(false);
     header->setSectionResizeMode(QHeaderView::Stretch);
     table->setSelectionMode(QAbstractItemView::NoSelection);
+    // Only the combos take the keyboard: a focused name cell would look chosen.
+    table->setFocusPolicy(Qt::NoFocus);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 

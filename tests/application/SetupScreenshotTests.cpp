@@ -1,5 +1,5 @@
-// Screenshots of the setup dialog's three pages on a virtual X display, saved in the build
-// folder for a person to look at. Skipped where Xvfb is not installed.
+// Screenshots of the setup dialog's three pages and the re-mapping dialog on a virtual X display,
+// saved in the build folder for a person to look at. Skipped where Xvfb is not installed.
 #include "HostingTestSupport.h"
 
 #include <QFile>
@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
-TEST(SetupScreenshotTest, ThreePagesOfTheSetupDialogOnAVirtualDisplay) {
+TEST(SetupScreenshotTest, SetupAndReMappingDialogsOnAVirtualDisplay) {
     const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
     if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty())
         GTEST_SKIP() << "Xvfb is not installed (make test installs it): no screenshots";
@@ -18,7 +18,7 @@ TEST(SetupScreenshotTest, ThreePagesOfTheSetupDialogOnAVirtualDisplay) {
     const QString folder = DORVO2_SCREENSHOT_DIR;
     const QStringList files = {"setup-workspace.png", "setup-midi-settings.png",
                                "setup-preferences.png"};
-    for (const QString& file : files)
+    for (const QString& file : files + QStringList{"remap-ports.png"})
         QFile::remove(folder + "/" + file);
     QProcess run;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -44,5 +44,9 @@ TEST(SetupScreenshotTest, ThreePagesOfTheSetupDialogOnAVirtualDisplay) {
     }
     EXPECT_NE(pages[0], pages[1]);
     EXPECT_NE(pages[1], pages[2]);
+    // The re-mapping dialog of a document whose ports are missing here.
+    const QImage remap(folder + "/remap-ports.png");
+    EXPECT_FALSE(remap.isNull());
+    EXPECT_GT(remap.width(), 300);
     std::printf("Screenshots: %s in %s\n", qPrintable(files.join(", ")), qPrintable(folder));
 }
