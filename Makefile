@@ -29,7 +29,7 @@ run: deps build-run
 build-run:
 	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
 		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF
-	cmake --build $(BUILD_RUN) --target dorvo2 dorvo2-regsvr dorvo2_demosynth dorvo2_midimonitor \
+	cmake --build $(BUILD_RUN) --target dorvo2 dorvo2-regsvr dorvo2-xdw dorvo2_demosynth dorvo2_midimonitor \
 		dorvo2_sysexlibrarian --parallel $(JOBS)
 
 deps:
