@@ -24,6 +24,8 @@ namespace {
 
 // The largest window side taken from a document; anything beyond is not a real geometry.
 constexpr int kLargestSide = 32767;
+// More than any document's header takes.
+constexpr qint64 kHeaderPeek = 64 * 1024;
 
 QString tr(const char* text) {
     return QCoreApplication::translate("TWorkspaceLoader", text);
@@ -49,7 +51,14 @@ HRESULT TWorkspaceLoader::load(QDataStream& stream, bool quiet) {
     }
     QIODevice* device = stream.device();
     const qint64 start = device ? device->pos() : 0;
-    const QByteArray bytes = device ? device->readAll() : QByteArray();
+    // Whatever is not a document (a song or a film renamed .XDW) is refused by its first bytes,
+    // before the whole of it is read into memory.
+    if (!device || TDocumentReader::read(device->peek(kHeaderPeek)).outcome ==
+                       TDocumentReader::Outcome::Incompatible) {
+        report(openFailure(tr("Document is not compatible with this version of software.")));
+        return E_FAIL;
+    }
+    const QByteArray bytes = device->readAll();
     const TDocumentReader::Result read = TDocumentReader::read(bytes);
     if (read.outcome == TDocumentReader::Outcome::Incompatible) {
         report(openFailure(tr("Document is not compatible with this version of software.")));

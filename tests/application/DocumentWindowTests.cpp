@@ -236,6 +236,29 @@ TEST_F(DocumentWindowTest, LoadsComponentsAndReportsThoseThatCannotBe) {
                                                "reason:\nThe document is damaged at byte "))
         << messages.texts()[1].toStdString();
 
+    // Hostile counts and lengths are refused with a message like any damage.
+    const QList<QPair<const char*, Bytes>> hostile = [] {
+        Bytes head;
+        head.header().vRect(QRect(0, 0, 99, 99));
+        Bytes ports = head;
+        ports.i32(0x7FFFFFFF);
+        Bytes name = head;
+        name.noPorts().view(2).vString(kRecording.toString()).u32(documenttest::kString);
+        name.u32(0x7FFFFFFF);
+        Bytes state = head;
+        state.noPorts().view(2).vString(kRecording.toString()).vString("S").vInt(0);
+        state.vRect(QRect()).vPoint(QPoint()).vUInt(0).vUInt(0xFFFFFFFFu).raw("tiny");
+        return QList<QPair<const char*, Bytes>>{
+            {"port count", ports}, {"string length", name}, {"state size", state}};
+    }();
+    for (const auto& [what, bytes] : hostile) {
+        messages.requests.clear();
+        EXPECT_EQ(load(bytes), E_FAIL) << what;
+        ASSERT_EQ(messages.texts().size(), 1) << what;
+        EXPECT_TRUE(messages.texts()[0].contains("The document is damaged at byte")) << what;
+        EXPECT_TRUE(window->components().isEmpty()) << what;
+    }
+
     messages.requests.clear();
     Bytes newer;
     newer.header("3.00").vRect(QRect());
