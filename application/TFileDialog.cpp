@@ -1,23 +1,15 @@
 #include "TFileDialog.h"
 
 #include <QFileDialog>
-#include <QMutex>
-#include <QMutexLocker>
 
 namespace {
 
-QMutex stateMutex;
-TFileDialog::Responder responder;
+TResponderSlot<TFileDialog::Answer(const TFileDialog::Request&)> responder;
 
 } // namespace
 
 TFileDialog::Answer TFileDialog::ask(const Request& request) {
-    Responder current;
-    {
-        QMutexLocker lock(&stateMutex);
-        current = responder;
-    }
-    if (current)
+    if (const Responder current = responder.get())
         return current(request);
     Answer answer{QString(), request.selectedFilter};
     if (request.kind == Kind::Open)
@@ -32,8 +24,5 @@ TFileDialog::Answer TFileDialog::ask(const Request& request) {
 }
 
 TFileDialog::Responder TFileDialog::setResponder(Responder newResponder) {
-    QMutexLocker lock(&stateMutex);
-    Responder previous = std::move(responder);
-    responder = std::move(newResponder);
-    return previous;
+    return responder.exchange(std::move(newResponder));
 }

@@ -2,8 +2,9 @@
 // toolkit's file dialog; tests install a responder that sees each request and answers it.
 #pragma once
 
+#include "TScopedResponder.h"
+
 #include <QString>
-#include <functional>
 
 class QWidget;
 
@@ -38,16 +39,4 @@ public:
     static Responder setResponder(Responder responder);
 };
 
-// Installs a responder for the lifetime of the object and puts the previous one back.
-class TScopedFileDialogResponder {
-public:
-    explicit TScopedFileDialogResponder(TFileDialog::Responder responder)
-        : m_previous(TFileDialog::setResponder(std::move(responder))) {}
-    ~TScopedFileDialogResponder() { TFileDialog::setResponder(std::move(m_previous)); }
-
-    TScopedFileDialogResponder(const TScopedFileDialogResponder&) = delete;
-    TScopedFileDialogResponder& operator=(const TScopedFileDialogResponder&) = delete;
-
-private:
-    TFileDialog::Responder m_previous;
-};
+using TScopedFileDialogResponder = TScopedResponder<TFileDialog>;

@@ -11,7 +11,7 @@ namespace {
 
 QMutex stateMutex;
 QString title = QStringLiteral("Quenor Dorvo");
-TUserMessage::Responder responder;
+TResponderSlot<QMessageBox::StandardButton(const TUserMessage::Request&)> responder;
 
 QMessageBox::Icon iconOf(TUserMessage::Kind kind) {
     switch (kind) {
@@ -81,12 +81,7 @@ QMessageBox::StandardButton TUserMessage::question(QWidget* parent, const QStrin
 }
 
 QMessageBox::StandardButton TUserMessage::show(const Request& request) {
-    Responder current;
-    {
-        QMutexLocker lock(&stateMutex);
-        current = responder;
-    }
-    if (current)
+    if (const Responder current = responder.get())
         return current(request);
     // A box off the GUI thread would take the toolkit down; the caller gets the answer that
     // closing the box would give.
@@ -96,8 +91,5 @@ QMessageBox::StandardButton TUserMessage::show(const Request& request) {
 }
 
 TUserMessage::Responder TUserMessage::setResponder(Responder newResponder) {
-    QMutexLocker lock(&stateMutex);
-    Responder previous = std::move(responder);
-    responder = std::move(newResponder);
-    return previous;
+    return responder.exchange(std::move(newResponder));
 }

@@ -3,9 +3,10 @@
 // tests install a responder that sees each request and answers it instead.
 #pragma once
 
+#include "TScopedResponder.h"
+
 #include <QMessageBox>
 #include <QString>
-#include <functional>
 
 class QWidget;
 
@@ -47,16 +48,4 @@ public:
     static Responder setResponder(Responder responder);
 };
 
-// Installs a responder for the lifetime of the object and puts the previous one back.
-class TScopedUserMessageResponder {
-public:
-    explicit TScopedUserMessageResponder(TUserMessage::Responder responder)
-        : m_previous(TUserMessage::setResponder(std::move(responder))) {}
-    ~TScopedUserMessageResponder() { TUserMessage::setResponder(std::move(m_previous)); }
-
-    TScopedUserMessageResponder(const TScopedUserMessageResponder&) = delete;
-    TScopedUserMessageResponder& operator=(const TScopedUserMessageResponder&) = delete;
-
-private:
-    TUserMessage::Responder m_previous;
-};
+using TScopedUserMessageResponder = TScopedResponder<TUserMessage>;

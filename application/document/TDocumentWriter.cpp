@@ -1,6 +1,6 @@
 #include "TDocumentWriter.h"
 
-#include <QIODevice>
+#include <QBuffer>
 
 TDocumentWriter::TDocumentWriter(QDataStream& stream) : m_stream(stream) {
     m_stream.setVersion(QDataStream::Qt_3_3);
@@ -69,4 +69,13 @@ void TDocumentWriter::write(QDataStream& stream, const xdw::Document& document) 
         writer.writeComponent(component);
     writer.writeEnd(document.minorVersion(), document.recallEnabled.value_or(QList<qint32>()),
                     document.thru.value_or(xdw::ThruSection()));
+}
+
+QByteArray TDocumentWriter::bytes(const xdw::Document& document) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QDataStream stream(&buffer);
+    write(stream, document);
+    return bytes;
 }

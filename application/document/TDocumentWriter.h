@@ -26,6 +26,7 @@ public:
 
     // The whole document; a missing recall list or Thru section is written empty.
     static void write(QDataStream& stream, const xdw::Document& document);
+    static QByteArray bytes(const xdw::Document& document);
 
     bool failed() const { return m_stream.status() != QDataStream::Ok; }
 

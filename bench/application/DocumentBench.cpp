@@ -74,17 +74,12 @@ xdw::Document documentHead() {
 }
 
 QByteArray documentBytes() {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QDataStream stream(&buffer);
     xdw::Document document = documentHead();
     for (int i = 0; i < kComponents; ++i)
         document.components.append({QStringLiteral("{6a1c0e53-1f3a-4d2b-9c1e-0a7d5e4b3c21}"),
                                     QStringLiteral("Synth %1").arg(i), 0, QRect(), QPoint(), 0,
                                     componentStates()[i]});
-    TDocumentWriter::write(stream, document);
-    return bytes;
+    return TDocumentWriter::bytes(document);
 }
 
 void saveDocument(benchmark::State& state) {

@@ -4,24 +4,8 @@
 #include "TDocumentReader.h"
 #include "TDocumentWriter.h"
 
-#include <QBuffer>
-#include <QDataStream>
-
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-QByteArray written(const xdw::Document& document) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QDataStream stream(&buffer);
-    TDocumentWriter::write(stream, document);
-    return bytes;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =
@@ -29,9 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TDocumentReader::Result result = TDocumentReader::read(bytes);
     if (result.outcome != TDocumentReader::Outcome::Complete)
         return 0;
-    const QByteArray first = written(result.document);
+    const QByteArray first = TDocumentWriter::bytes(result.document);
     const TDocumentReader::Result again = TDocumentReader::read(first);
-    if (again.outcome != TDocumentReader::Outcome::Complete || written(again.document) != first)
+    if (again.outcome != TDocumentReader::Outcome::Complete ||
+        TDocumentWriter::bytes(again.document) != first)
         std::abort();
     return 0;
 }

@@ -21,15 +21,6 @@ const QUuid kPortB("{22222222-0000-0000-0000-000000000002}");
 const QUuid kMachine1("{33333333-0000-0000-0000-000000000003}");
 const QUuid kMachine2("{44444444-0000-0000-0000-000000000004}");
 
-QByteArray written(const xdw::Document& document) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QDataStream stream(&buffer);
-    TDocumentWriter::write(stream, document);
-    return bytes;
-}
-
 // Two components, a re-mapped input port and an output port, Thru on from input to output.
 xdw::Document fullDocument() {
     xdw::Document document;
@@ -102,11 +93,12 @@ TEST(DocumentFormatTest, WriterPutsEveryItemWhereTheFormatSaysAndTheReaderTakesI
         "00000002 00000000"
         "00000010 00000000 00000000000000000000000000000000 00000000"
         "00000000000000000000000000000000 00000000");
-    EXPECT_EQ(written(empty).toHex().toStdString(), emptyBytes.toHex().toStdString());
+    EXPECT_EQ(TDocumentWriter::bytes(empty).toHex().toStdString(),
+              emptyBytes.toHex().toStdString());
 
     const xdw::Document document = fullDocument();
     const QByteArray bytes = fullDocumentBytes();
-    EXPECT_EQ(written(document).toHex().toStdString(), bytes.toHex().toStdString());
+    EXPECT_EQ(TDocumentWriter::bytes(document).toHex().toStdString(), bytes.toHex().toStdString());
 
     const TDocumentReader::Result read = TDocumentReader::read(bytes);
     ASSERT_EQ(read.outcome, Outcome::Complete) << read.defectLine().toStdString();
