@@ -11,6 +11,7 @@
 #include "SetupDlg.h"
 #include "ShellLog.h"
 #include "TIconViewDelegate.h"
+#include "TSynchronizer.h"
 #include "TUserMessage.h"
 #include "TVirtualMIDIPortAccessor.h"
 #include "TWorkspaceLoader.h"
@@ -678,6 +679,7 @@ bool ApplicationWindow::runRemapDialog(TPortRemapping::Form form) {
 void ApplicationWindow::totalRecall() {
     if (!m_ready)
         return;
+    TSynchronizer(*this).selectAndConfirm(this, nullptr, QString(), true, false);
 }
 
 // ---- Setup -----------------------------------------------------------------------------------
@@ -796,7 +798,9 @@ void ApplicationWindow::updateSystemPorts() {
     }
 }
 
-void ApplicationWindow::totalRecallAfterLoad() {}
+void ApplicationWindow::totalRecallAfterLoad() {
+    TSynchronizer(*this).selectAndConfirm(this, nullptr, QString(), true, true);
+}
 
 void ApplicationWindow::totalRecallCompClient() {
     // Only the component build recalls on a resynchronization request.
@@ -979,8 +983,8 @@ void ApplicationWindow::actOnComponentMenu(CVEXWrapper* component, QAction* chos
         component->closeEditor(false);
         break;
     case ChoiceSynchronize:
-        // Synchronizing one component, with the caption "Confirm Synchronization", comes with
-        // the synchronization.
+        TSynchronizer(*this).selectAndConfirm(this, component, tr("Confirm Synchronization"),
+                                              true, false);
         break;
     case ChoiceRecallEnabled: {
         const bool enabled = !chosen->property(kWasChecked).toBool();

@@ -29,6 +29,8 @@ add_library(dorvo2_workspace STATIC
     ClientIMPClientProgressHandler.h
     CProgressMarshaller.cpp
     CProgressMarshaller.h
+    CSyncMainDlg.cpp
+    CSyncMainDlg.h
     CVEXWrapper.cpp
     CVEXWrapper.h
     CWrapContainer.cpp
@@ -56,6 +58,8 @@ add_library(dorvo2_workspace STATIC
     TProgramEventFilter.h
     TSingleInstance.cpp
     TSingleInstance.h
+    TSynchronizer.cpp
+    TSynchronizer.h
     TSyncThread.cpp
     TSyncThread.h
     TWorkspaceLoader.cpp
@@ -66,6 +70,9 @@ add_library(dorvo2_workspace STATIC
     forms/About.cpp
     forms/About.h
     forms/About.ui
+    forms/ConfirmSynchronization.cpp
+    forms/ConfirmSynchronization.h
+    forms/ConfirmSynchronization.ui
     forms/SetupDlg.cpp
     forms/SetupDlg.h
     forms/SetupDlg.ui

@@ -60,3 +60,12 @@ if(TARGET dorvo2_demosynth AND TARGET dorvo2_midimonitor AND TARGET dorvo2_sysex
             SYSEX_LIBRARIAN="$<TARGET_FILE:dorvo2_sysexlibrarian>")
     endforeach()
 endif()
+
+# Synchronization and Recall in the Workspace window; runs under the race checker too.
+dorvo2_add_test(application_synchronization_tests QT
+    SOURCES SynchronizationTests.cpp
+    LIBS dorvo2_workspace
+    LABELS concurrency
+    TIMEOUT 180
+)
+dorvo2_use_recording_component(application_synchronization_tests)

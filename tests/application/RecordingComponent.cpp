@@ -232,9 +232,9 @@ public:
             *items =
                 SUCCEEDED(m_behaviour.recallResult) ? taskText(m_behaviour.recallItems) : nullptr;
         if (group)
-            *group = 0;
+            *group = m_behaviour.group;
         if (offline)
-            *offline = FALSE;
+            *offline = m_behaviour.offline;
         if (defaultMask)
             *defaultMask = m_behaviour.defaultMask;
         return m_behaviour.recallResult;

@@ -56,6 +56,9 @@ struct RecordingBehaviour {
     HRESULT loadResult = S_OK;
     BOOL dirty = FALSE;
     char state[64] = {};
+    // GetRecallInfo's recall group and off-line answer (written even when it fails).
+    DWORD group = 0;
+    BOOL offline = FALSE;
 };
 
 #undef INTERFACE
