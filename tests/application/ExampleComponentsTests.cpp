@@ -1,20 +1,32 @@
 // The example components in a real Workspace: installed with the registration command, found in
 // the catalogue, added through the window, and Demo Synth's page shown in its editor window.
 #include "ApplicationWindow.h"
+#include "CSyncMainDlg.h"
 #include "CVEXWrapper.h"
 #include "CWrapContainer.h"
 #include "ComTestSupport.h"
+#include "ConfirmSynchronization.h"
 #include "Images.h"
 #include "SetupDlg.h"
+#include "ShellTestSupport.h"
 #include "TDocumentReader.h"
 #include "TFileDialog.h"
 #include "TVirtualMIDIPortAccessor.h"
 #include "TestEnvironment.h"
+#include "cancelTotalRecall.h"
 
+#include <dorvo/virtualmidi.h>
+
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <gtest/gtest.h>
 
 namespace {
@@ -182,6 +194,122 @@ TEST(ExampleComponentsTest, AWorkspaceRoundTripsThroughItsDocument) {
     fileAnswers = {second};
     window.doSaveAs();
     EXPECT_EQ(fileBytes(second).toHex().toStdString(), saved.toHex().toStdString());
+    window.eraseCurrentDocument();
+}
+
+// The port of the Workspace's machine list that the device of that name stands for.
+int machinePort(TVirtualMIDIPortAccessor& ports, int direction, const QString& name) {
+    const QList<QUuid>& ids = ports.systemIds(direction);
+    for (int i = 0; i < ids.size(); ++i)
+        if (ports.systemPorts()->portName(ids[i]) == name)
+            return i;
+    return -1;
+}
+
+template <typename Widget> Widget* control(CVEXWrapper* synth, const char* name) {
+    return synth->editorWindow() ? synth->editorWindow()->findChild<Widget*>(name) : nullptr;
+}
+
+bool chooseInCombo(QComboBox* combo, const QString& text) {
+    QElapsedTimer timer;
+    timer.start();
+    // The port list reaches the page with the event loop.
+    while (combo && combo->findText(text) < 0 && timer.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!combo || combo->findText(text) < 0)
+        return false;
+    combo->setCurrentIndex(combo->findText(text));
+    return true;
+}
+
+// Runs a Recall in the direction given; a run that fails anywhere is ended and reported.
+bool recall(ApplicationWindow& window, bool toHardware) {
+    bool failed = false;
+    dorvo2test::ModalScript script(
+        {dorvo2test::on<ConfirmSynchronization>([&](ConfirmSynchronization& dialog) {
+             (toHardware ? dialog.toHardwareButton() : dialog.fromHardwareButton())
+                 ->setChecked(true);
+             dialog.accept();
+             return true;
+         }),
+         dorvo2test::on<CSyncMainDlg>([&](CSyncMainDlg& dialog) {
+             cancelTotalRecall* buttons = dialog.buttons();
+             if (buttons->buttonContinue()->isHidden() && buttons->buttonCancel()->text() != "OK")
+                 return false;
+             failed = true;
+             buttons->buttonCancel()->click();
+             return true;
+         })});
+    window.totalRecall();
+    return !failed;
+}
+
+// Three Demo Synths in recall groups 5, 2 and 0 against the one simulated synthesizer: from the
+// hardware they all show its memory; to the hardware they send in group order, so that the
+// synthesizer ends with what the editor of group 0 holds, which a Recall from it then shows
+// in every editor.
+TEST(ExampleComponentsTest, ARecallRunsDemoSynthsGroupByGroupAgainstTheSimulatedSynthesizer) {
+    namespace vm = dorvo::virtualmidi;
+    registerExamples();
+    vm::reset();
+    dorvo2test::MessageRecorder overrides(QMessageBox::Yes);
+    ApplicationWindow window;
+    window.yNewSession();
+    window.setupDialog()->reject();
+    TVirtualMIDIPortAccessor& ports = *window.portAccessor();
+    const QString device = QString::fromLatin1(vm::kDemoSynthName);
+    TVirtualMIDIPortAccessor::Selection selection;
+    selection[0] = {machinePort(ports, 0, device)};
+    selection[1] = {machinePort(ports, 1, device)};
+    ports.applyPortSelection(selection, {}, &window);
+
+    const TCatalogueEntry* entry = nullptr;
+    for (const TCatalogueEntry& installed : *window.catalogue())
+        if (installed.name == "Demo Synth")
+            entry = &installed;
+    ASSERT_NE(entry, nullptr);
+    QList<CVEXWrapper*> synths;
+    for (int group : {5, 2, 0}) {
+        CVEXWrapper* synth = window.addComponent(*entry, QStringLiteral("Synth %1").arg(group));
+        ASSERT_NE(synth, nullptr);
+        synth->showEditor();
+        control<QSpinBox>(synth, "recallGroup")->setValue(group);
+        ASSERT_TRUE(chooseInCombo(control<QComboBox>(synth, "inputPort"), device));
+        ASSERT_TRUE(chooseInCombo(control<QComboBox>(synth, "outputPort"), device));
+        synths.append(synth);
+    }
+    // The editors start with values of their own; the synthesizer holds its preset (cutoff 72).
+    for (CVEXWrapper* synth : synths)
+        ASSERT_NE(control<QSlider>(synth, "cutoff")->value(), 72);
+
+    ASSERT_TRUE(recall(window, false));
+    for (CVEXWrapper* synth : synths)
+        EXPECT_EQ(control<QSlider>(synth, "cutoff")->value(), 72)
+            << synth->instanceName().toStdString();
+
+    // Edited off-line, each differently; the Recall overrides off-line after asking.
+    const int cutoffs[] = {50, 20, 5};
+    for (int i = 0; i < 3; ++i) {
+        control<QCheckBox>(synths[i], "offline")->setChecked(true);
+        control<QSlider>(synths[i], "cutoff")->setValue(cutoffs[i]);
+    }
+    vm::clearSent(vm::kDemoSynthName);
+    overrides.requests.clear();
+    ASSERT_TRUE(recall(window, true));
+    EXPECT_EQ(overrides.requests.size(), 3u);
+    QList<int> sentCutoffs;
+    for (const vm::SentMessage& message : vm::sentMessages(vm::kDemoSynthName)) {
+        // F0 7D 31 dd 11 01 08 v1 v2 ...: a dump of the filter block, v2 its cutoff.
+        const auto& bytes = message.bytes;
+        if (bytes.size() > 8 && bytes[0] == 0xF0 && bytes[4] == 0x11 && bytes[5] == 0x01)
+            sentCutoffs.append(bytes[8]);
+    }
+    EXPECT_EQ(sentCutoffs, (QList<int>{50, 20, 5}));
+
+    ASSERT_TRUE(recall(window, false));
+    for (CVEXWrapper* synth : synths)
+        EXPECT_EQ(control<QSlider>(synth, "cutoff")->value(), 5)
+            << synth->instanceName().toStdString();
     window.eraseCurrentDocument();
 }
 

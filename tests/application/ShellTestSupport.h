@@ -1,10 +1,13 @@
-// What the shell's tests share: a recorder of user messages that answers them, and a window
-// that is ready for commands.
+// What the shell's tests share: a recorder of user messages that answers them, and a script
+// that plays the user's part in modal dialogs.
 #pragma once
 
 #include "TUserMessage.h"
 
+#include <QApplication>
 #include <QList>
+#include <QTimer>
+#include <functional>
 
 namespace dorvo2test {
 
@@ -30,5 +33,33 @@ public:
 private:
     TScopedUserMessageResponder m_scope;
 };
+
+// Plays the user's part in the modal dialogs that come up, one step after the other: a step
+// sees the dialog in front and says when it is done with it.
+class ModalScript {
+public:
+    using Step = std::function<bool(QWidget*)>;
+    explicit ModalScript(QList<Step> steps) : m_steps(std::move(steps)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && !m_steps.isEmpty() && m_steps.first()(modal))
+                m_steps.removeFirst();
+        });
+        m_timer.start();
+    }
+    bool finished() const { return m_steps.isEmpty(); }
+
+private:
+    QList<Step> m_steps;
+    QTimer m_timer;
+};
+
+template <typename Dialog> ModalScript::Step on(std::function<bool(Dialog&)> act) {
+    return [act](QWidget* modal) {
+        auto* dialog = qobject_cast<Dialog*>(modal);
+        return dialog && act(*dialog);
+    };
+}
 
 } // namespace dorvo2test

@@ -28,6 +28,8 @@
 #include <memory>
 
 using dorvo2test::MessageRecorder;
+using dorvo2test::ModalScript;
+using dorvo2test::on;
 using hostingtest::RecordingControl;
 using hostingtest::recordingEntry;
 
@@ -38,34 +40,6 @@ QStringList itemsOf(QListWidget* list) {
     for (int i = 0; i < list->count(); ++i)
         texts.append(list->item(i)->text());
     return texts;
-}
-
-// Plays the user's part in the modal dialogs that come up, one step after the other: a step
-// sees the dialog in front and says when it is done with it.
-class ModalScript {
-public:
-    using Step = std::function<bool(QWidget*)>;
-    explicit ModalScript(QList<Step> steps) : m_steps(std::move(steps)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && !m_steps.isEmpty() && m_steps.first()(modal))
-                m_steps.removeFirst();
-        });
-        m_timer.start();
-    }
-    bool finished() const { return m_steps.isEmpty(); }
-
-private:
-    QList<Step> m_steps;
-    QTimer m_timer;
-};
-
-template <typename Dialog> ModalScript::Step on(std::function<bool(Dialog&)> act) {
-    return [act](QWidget* modal) {
-        auto* dialog = qobject_cast<Dialog*>(modal);
-        return dialog && act(*dialog);
-    };
 }
 
 ModalScript::Step confirmWith(std::function<void(ConfirmSynchronization&)> check = {}) {
