@@ -40,6 +40,8 @@ TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
     QFile::remove(folder + "/about-box.png");
     QFile::remove(folder + "/splash.png");
     QFile::remove(folder + "/editor-window.png");
+    QFile::remove(folder + "/recall-confirm.png");
+    QFile::remove(folder + "/recall-progress.png");
     QProcess run;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
@@ -68,8 +70,16 @@ TEST(ScreenshotTest, WorkspaceWindowAndAboutBoxOnAVirtualDisplay) {
     ASSERT_FALSE(editor.isNull());
     EXPECT_GT(editor.width(), 100);
     EXPECT_GT(editor.height(), 100);
-    std::printf("Screenshots: splash.png, workspace-window.png, editor-window.png, about-box.png "
-                "in %s\n",
+#ifdef DEMO_SYNTH
+    // A Recall of three Demo Synths: its confirmation, and its progress with three lines.
+    const QImage confirm(folder + "/recall-confirm.png");
+    const QImage progress(folder + "/recall-progress.png");
+    ASSERT_FALSE(confirm.isNull());
+    ASSERT_FALSE(progress.isNull());
+    EXPECT_GT(progress.height(), 3 * 60);
+#endif
+    std::printf("Screenshots: splash.png, workspace-window.png, editor-window.png, about-box.png, "
+                "recall-confirm.png, recall-progress.png in %s\n",
                 qPrintable(folder));
 }
 
