@@ -82,6 +82,8 @@ protected:
             Preferences::kPreferencesPage + QStringLiteral("defaultDir"), folder);
         window->yNewSession();
         window->setupDialog()->reject();
+        // A load would offer a Recall 50 ms later; these tests open documents one after another.
+        dorvo2test::switchOffAutoSync(window->setupDialog());
         messages.requests.clear();
     }
 

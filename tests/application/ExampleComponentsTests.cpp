@@ -122,6 +122,7 @@ TEST(ExampleComponentsTest, AWorkspaceRoundTripsThroughItsDocument) {
     ApplicationWindow window;
     window.yNewSession();
     window.setupDialog()->reject();
+    dorvo2test::switchOffAutoSync(window.setupDialog());
     window.setGeometry(QRect(60, 70, 700, 500));
 
     TVirtualMIDIPortAccessor& ports = *window.portAccessor();

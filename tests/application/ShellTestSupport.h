@@ -2,9 +2,11 @@
 // that plays the user's part in modal dialogs.
 #pragma once
 
+#include "SetupDlg.h"
 #include "TUserMessage.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QList>
 #include <QTimer>
 #include <functional>
@@ -60,6 +62,13 @@ template <typename Dialog> ModalScript::Step on(std::function<bool(Dialog&)> act
         auto* dialog = qobject_cast<Dialog*>(modal);
         return dialog && act(*dialog);
     };
+}
+
+// Switches "Automatically synchronize on file load" off on the preferences page and applies it,
+// as the user would: loads then offer no Recall.
+inline void switchOffAutoSync(SetupDlg* dialog) {
+    dialog->findChild<QCheckBox*>("autoSyncCheckBox")->setChecked(false);
+    dialog->workspaceChange();
 }
 
 } // namespace dorvo2test

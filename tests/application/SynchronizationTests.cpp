@@ -8,8 +8,10 @@
 #include "HostingTestSupport.h"
 #include "SetupDlg.h"
 #include "ShellTestSupport.h"
+#include "TFileDialog.h"
 #include "TSyncThread.h"
 #include "TSynchronizer.h"
+#include "TestEnvironment.h"
 #include "cancelTotalRecall.h"
 #include "singleProgress.h"
 
@@ -191,6 +193,42 @@ TEST_F(SynchronizationTest, WithoutComponentsTakingPartOnlyTheUserIsTold) {
     ASSERT_EQ(messages.texts().size(), 2);
     EXPECT_EQ(messages.texts()[1],
               "There are no available components supporting Recall in your Workspace.");
+}
+
+// With "Automatically synchronize on file load" on, an opened document is recalled 50 ms later.
+TEST_F(SynchronizationTest, AnOpenedDocumentIsRecalledWhenAutomaticSynchronizationIsOn) {
+    add("Loaded");
+    const QString path = QString::fromStdString(dorvo2test::makeTempDir("recall")) + "/s.XDW";
+    QStringList answers{path, path};
+    TScopedFileDialogResponder files([&](const TFileDialog::Request& request) {
+        return TFileDialog::Answer{answers.takeFirst(), request.selectedFilter};
+    });
+    window->doSave();
+    ASSERT_TRUE(window->setupDialog()->autoSync());
+    bool offered = false;
+    ModalScript script({on<ConfirmSynchronization>([&](ConfirmSynchronization& dialog) {
+        offered = itemsOf(dialog.devicesList()) == QStringList{"Loaded"};
+        dialog.reject();
+        return true;
+    })});
+    window->doLoad();
+    QElapsedTimer timer;
+    timer.start();
+    while (!script.finished() && timer.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(offered);
+
+    dorvo2test::switchOffAutoSync(window->setupDialog());
+    answers = {path};
+    ModalScript none({on<ConfirmSynchronization>([](ConfirmSynchronization& dialog) {
+        ADD_FAILURE() << "a Recall was offered";
+        dialog.reject();
+        return true;
+    })});
+    window->doLoad();
+    timer.restart();
+    while (timer.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 TEST_F(SynchronizationTest, OneComponentHasCancelAndNoPerLineCancel) {
