@@ -16,13 +16,14 @@ CProgressMarshaller::CProgressMarshaller(ClientIMPClientProgressHandler* handler
         gui = QCoreApplication::instance()->thread();
     if (gui && thread() != gui)
         moveToThread(gui);
+    m_published.store(true, std::memory_order_release);
     QCoreApplication::postEvent(this, new QEvent(kEventType));
 }
 
 bool CProgressMarshaller::event(QEvent* event) {
     if (event->type() != kEventType)
         return QObject::event(event);
-    if (m_handler)
+    if (m_published.load(std::memory_order_acquire) && m_handler)
         m_handler->guiUpdate(m_kind, m_message, m_progress, m_total);
     deleteLater();
     return true;

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <atomic>
 
 class ClientIMPClientProgressHandler;
 
@@ -31,4 +32,7 @@ private:
     const QString m_message;
     const DWORD m_progress;
     const DWORD m_total;
+    // The event queue hands the report over under the toolkit's own lock; this flag states the
+    // hand-over in the language of the memory model as well, so that the race checker sees it.
+    std::atomic<bool> m_published{false};
 };

@@ -69,3 +69,8 @@ dorvo2_add_test(application_synchronization_tests QT
     TIMEOUT 180
 )
 dorvo2_use_recording_component(application_synchronization_tests)
+# Its dialogs paint, and Qt, which is not instrumented, hands painting work to its thread pool and
+# queues events under its own locks: the race checker looks only at instrumented code here. (Not
+# for every test: threads that uninstrumented libraries start, JACK's, must not run ignored.)
+set_property(TEST application_synchronization_tests APPEND PROPERTY ENVIRONMENT
+    "TSAN_OPTIONS=second_deadlock_stack=1:halt_on_error=1:ignore_noninstrumented_modules=1:suppressions=${PROJECT_SOURCE_DIR}/tests/support/tsan.supp")
