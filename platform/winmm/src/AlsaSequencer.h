@@ -1,13 +1,13 @@
 // The process's one ALSA sequencer client. Each open device is a port of this client,
 // subscribed to (or from) the other client's port; a reader thread of the layer polls the
-// sequencer and hands what arrives to the input sinks.
+// sequencer and hands what arrives to the input sinks. Our ports are private: not listed to
+// other clients and not open to their subscriptions.
 #pragma once
 
 #include "AlsaEvents.h"
+#include "AlsaSequencerApi.h"
 #include "Backend.h"
 #include "MidiOutputSplitter.h"
-
-#include <alsa/asoundlib.h>
 
 #include <atomic>
 #include <map>
@@ -23,6 +23,8 @@ struct AlsaDevice {
     std::string name;
     int client = -1;
     int port = -1;
+    // Hardware behind a kernel client: output to it is paced to the cable.
+    bool kernelClient = false;
 };
 
 struct AlsaInputPort {
@@ -43,8 +45,11 @@ struct AlsaOutputPort {
 
 class AlsaSequencer {
 public:
-    // Opens the sequencer; null, with the reason, when that is not possible.
+    // Opens the machine's sequencer; null, with the reason, when that is not possible.
     static std::shared_ptr<AlsaSequencer> open(std::string& failure);
+    // Over a sequencer of the caller's (the tests' model of the kernel's).
+    static std::shared_ptr<AlsaSequencer> create(std::unique_ptr<AlsaSequencerApi> api,
+                                                 std::string& failure);
     ~AlsaSequencer();
     AlsaSequencer(const AlsaSequencer&) = delete;
     AlsaSequencer& operator=(const AlsaSequencer&) = delete;
@@ -58,19 +63,25 @@ public:
     void closeInput(AlsaInputPort* input);
     void closeOutput(AlsaOutputPort* output);
 
-    // Sends one event from the output's port to its subscriber, directly, waiting while the
-    // sequencer's pool is full (up to a limit).
+    // Sends one event from the output's port to its device, directly, waiting while the
+    // device's pool is full (up to a limit).
     MMRESULT send(AlsaOutputPort& output, snd_seq_event_t& event);
 
+    AlsaSequencerApi& api() { return *m_api; }
+
 private:
-    AlsaSequencer(snd_seq_t* sequencer, int wakeFd);
+    AlsaSequencer(std::unique_ptr<AlsaSequencerApi> api, int wakeFd);
     int createPort(const std::string& name, unsigned int capability);
     void runReader();
-    void readEvents(std::vector<std::uint8_t>& scratch);
+    // False when reading cannot go on.
+    bool readEvents(std::vector<std::uint8_t>& scratch);
     void dispatch(const snd_seq_event_t& event, std::vector<std::uint8_t>& scratch);
-    void noticeExit(int client, int port);
+    void noticeAnnouncement(const snd_seq_event_t& event);
+    void noticeGone(int client, int port, const char* reason);
+    void noticeUnsubscribed(const snd_seq_addr_t& sender, const snd_seq_addr_t& dest);
+    void allInputsLost(const char* reason);
 
-    snd_seq_t* const m_sequencer;
+    const std::unique_ptr<AlsaSequencerApi> m_api;
     const int m_clientId;
     const int m_wakeFd; // an eventfd that ends the reader's poll
     int m_announcePort = -1;

@@ -70,7 +70,10 @@ public:
 class MidiBackend {
 public:
     virtual ~MidiBackend() = default;
-    // The devices of one direction as they are now; a device's index in this list is its id.
+    // Takes the devices of one direction as they are now; deviceNames and the opens use that
+    // list until the next refresh (a backend whose list stays put may list afresh every time).
+    virtual void refreshDevices(Direction direction) { (void)direction; }
+    // The devices of one direction; a device's index in this list is its id.
     virtual std::vector<std::string> deviceNames(Direction direction) = 0;
     virtual MMRESULT openInput(UINT index, MidiInputSink& sink,
                                std::unique_ptr<MidiBackendInput>& input) = 0;

@@ -20,6 +20,8 @@ HandleTable<MidiInHandle>& inputHandles() {
 } // namespace
 
 UINT midiInGetNumDevs(void) {
+    // The count and the capabilities and opens that follow speak of the same list.
+    midiBackend().refreshDevices(Direction::Input);
     return UINT(midiBackend().deviceNames(Direction::Input).size());
 }
 

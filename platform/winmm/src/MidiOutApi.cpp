@@ -22,6 +22,8 @@ HandleTable<MidiOutHandle>& outputHandles() {
 } // namespace
 
 UINT midiOutGetNumDevs(void) {
+    // The count and the capabilities and opens that follow speak of the same list.
+    midiBackend().refreshDevices(Direction::Output);
     return UINT(midiBackend().deviceNames(Direction::Output).size());
 }
 
