@@ -17,7 +17,9 @@ MIDIThroughFilter::MIDIThroughFilter(ClientIUnknown* host, DWORD firstOutputPort
 HRESULT MIDIThroughFilter::FilterEvents(IMPEventQueue* queue, const MPFILTERINFO*) {
     if (!queue)
         return E_POINTER;
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    // The sends may wait for a port that carries a long message: the settings are taken first,
+    // so that the GUI thread can change them meanwhile.
+    const Route route = currentRoute();
     // Asking for short kinds only: system exclusive is not passed, and asking for it would
     // make the queue copy its bytes for nothing.
     BOOL found = FALSE;
@@ -25,23 +27,31 @@ HRESULT MIDIThroughFilter::FilterEvents(IMPEventQueue* queue, const MPFILTERINFO
     MPEVENT event;
     if (FAILED(queue->GetFirstEvent(&found, &event, &more, MPEVENT_MASK_SHORT)))
         return E_FAIL;
-    bool failed = found && !passThrough(event);
+    bool failed = found && !passThrough(event, route);
     while (more) {
         if (FAILED(queue->GetNextEvent(&found, &event, &more, MPEVENT_MASK_SHORT)))
             break;
-        if (found && !passThrough(event))
+        if (found && !passThrough(event, route))
             failed = true;
     }
     return failed ? E_FAIL : S_OK;
 }
 
-bool MIDIThroughFilter::passThrough(MPEVENT& event) {
+MIDIThroughFilter::Route MIDIThroughFilter::currentRoute() {
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    Route route;
+    route.ports.append(m_outputPorts.data(), qsizetype(m_outputPorts.size()));
+    route.channel = m_thruChannel;
+    return route;
+}
+
+bool MIDIThroughFilter::passThrough(MPEVENT& event, const Route& route) {
     if (!(event.type & MPEVENT_MASK_SHORT))
         return true;
-    if (m_thruChannel != 0)
-        event.channel = m_thruChannel - 1;
+    if (route.channel != 0)
+        event.channel = route.channel - 1;
     bool sent = true;
-    for (DWORD port : m_outputPorts) {
+    for (DWORD port : route.ports) {
         event.port = port;
         if (FAILED(m_host->sendEvent(&event, 1)))
             sent = false;

@@ -7,6 +7,8 @@
 
 #include <dorvo/dorvo2.h>
 
+#include <QVarLengthArray>
+
 #include <mutex>
 #include <vector>
 
@@ -22,8 +24,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetFilterInfo(DWORD* a, DWORD* b, DWORD* c) override;
     HRESULT STDMETHODCALLTYPE FilterSlot5(DWORD a) override;
 
-    // GUI thread. Each waits for a delivery under way, so that once it returns no event goes
-    // out under the old settings.
+    // GUI thread. None waits for a delivery under way, which may be held up behind a long
+    // message to one of its ports: once it returns, the next delivery takes the new settings.
     void addOutputPort(DWORD port);
     // Removes every occurrence.
     void removeOutputPort(DWORD port);
@@ -40,12 +42,17 @@ public:
     HRESULT allNotesOff(DWORD port);
 
 private:
-    bool passThrough(MPEVENT& event);
+    // What one delivery sends by: taken under the lock, used after it.
+    struct Route {
+        QVarLengthArray<DWORD, 4> ports;
+        DWORD channel = 0;
+    };
+    Route currentRoute();
+    bool passThrough(MPEVENT& event, const Route& route);
     HRESULT allNotesOffOn(DWORD port);
 
     ClientIUnknown* const m_host;
-    // Guards the port list and the channel against the receive thread, which holds it for a
-    // whole delivery; taken before any port's lock.
+    // Guards the port list and the channel; never held across a send.
     std::recursive_mutex m_lock;
     std::vector<DWORD> m_outputPorts;
     DWORD m_thruChannel = 0;
