@@ -2,7 +2,22 @@
 
 #include <dorvo/mmsystem.h>
 
+#include <mutex>
+
 namespace {
+
+std::mutex handlerMutex;
+std::function<void()> devicesChangedHandler;
+
+void devicesChanged(DWORD_PTR) {
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(handlerMutex);
+        handler = devicesChangedHandler;
+    }
+    if (handler)
+        handler();
+}
 
 // The product name up to its terminating zero, never beyond the field.
 QString productName(const WCHAR (&name)[MAXPNAMELEN]) {
@@ -16,6 +31,16 @@ QString productName(const WCHAR (&name)[MAXPNAMELEN]) {
 
 TWinMIDIPortAccessor::TWinMIDIPortAccessor() {
     rebuild();
+}
+
+void TWinMIDIPortAccessor::setDevicesChangedHandler(std::function<void()> handler) {
+    const bool any = bool(handler);
+    {
+        std::lock_guard lock(handlerMutex);
+        devicesChangedHandler = std::move(handler);
+    }
+    // The layer waits for a call under way, which may still hold the previous handler's copy.
+    dorvoMidiSetDevicesChangedCallback(any ? &devicesChanged : nullptr, 0);
 }
 
 int TWinMIDIPortAccessor::deviceCount(int direction) {

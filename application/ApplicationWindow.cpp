@@ -14,6 +14,7 @@
 #include "TSynchronizer.h"
 #include "TUserMessage.h"
 #include "TVirtualMIDIPortAccessor.h"
+#include "TWinMIDIPortAccessor.h"
 #include "TWorkspaceLoader.h"
 #include "TWorkspaceSerializer.h"
 #include "Version.h"
@@ -66,6 +67,10 @@ constexpr int kLateRearrangeDelayMs = 1000;
 
 // Untitled documents are counted across every window of the process.
 int untitledCounter = 0;
+// Devices that come and go one after another (a hub with several ports) are taken together.
+constexpr int kDeviceSettleMs = 250;
+// The window that hears of plugged and pulled devices: the MIDI layer tells one listener.
+ApplicationWindow* deviceListener = nullptr;
 
 QAction* addChoice(QMenu* menu, const QString& text, ApplicationWindow::MenuChoice choice,
                    int checked = kUnchecked) {
@@ -93,6 +98,10 @@ ApplicationWindow::ApplicationWindow() : QMainWindow(nullptr) {
 }
 
 ApplicationWindow::~ApplicationWindow() {
+    if (deviceListener == this) {
+        TWinMIDIPortAccessor::setDevicesChangedHandler({});
+        deviceListener = nullptr;
+    }
     writeDefaultDirectory();
     QMutexLocker lock(&m_workspaceLock);
     while (!m_components.isEmpty())
@@ -135,8 +144,36 @@ void ApplicationWindow::createPortAccessor() {
     if (!machinePorts)
         return;
     m_portAccessor = new (std::nothrow) TVirtualMIDIPortAccessor(m_hostObject, machinePorts);
-    if (m_portAccessor)
+    if (m_portAccessor) {
         m_hostObject->setPortListSource(m_portAccessor);
+        listenForDeviceChanges();
+    }
+}
+
+void ApplicationWindow::listenForDeviceChanges() {
+    m_deviceUpdate = new QTimer(this);
+    m_deviceUpdate->setSingleShot(true);
+    m_deviceUpdate->setInterval(kDeviceSettleMs);
+    connect(m_deviceUpdate, &QTimer::timeout, this, &ApplicationWindow::takeDeviceChanges);
+    deviceListener = this;
+    // Called on a thread of the MIDI layer; the destructor ends the calls before the timer goes.
+    QTimer* timer = m_deviceUpdate;
+    TWinMIDIPortAccessor::setDevicesChangedHandler([timer] {
+        QMetaObject::invokeMethod(timer, qOverload<>(&QTimer::start), Qt::QueuedConnection);
+    });
+}
+
+void ApplicationWindow::takeDeviceChanges() {
+    if (!m_ready)
+        return;
+    // Not beneath a dialog that chose among the ports as listed (the re-mapping dialog); the
+    // setup dialog takes the new list into its views.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != m_setupDlg) {
+        m_deviceUpdate->start();
+        return;
+    }
+    updateSystemPorts();
 }
 
 void ApplicationWindow::createSetupDialog() {
@@ -983,8 +1020,8 @@ void ApplicationWindow::actOnComponentMenu(CVEXWrapper* component, QAction* chos
         component->closeEditor(false);
         break;
     case ChoiceSynchronize:
-        TSynchronizer(*this).selectAndConfirm(this, component, tr("Confirm Synchronization"),
-                                              true, false);
+        TSynchronizer(*this).selectAndConfirm(this, component, tr("Confirm Synchronization"), true,
+                                              false);
         break;
     case ChoiceRecallEnabled: {
         const bool enabled = !chosen->property(kWasChecked).toBool();

@@ -21,6 +21,7 @@ class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QSpinBox;
+class QTimer;
 class SetupDlg;
 class TVirtualMIDIPortAccessor;
 
@@ -180,6 +181,8 @@ private:
     void addRecallSubmenu(QMenu* menu, CVEXWrapper* component);
     void writeDefaultDirectory();
     void createPortAccessor();
+    void listenForDeviceChanges();
+    void takeDeviceChanges();
     void connectSetupDialog();
     void rebuildSetupPorts();
     void showThruToolBar(bool thruOn);
@@ -205,4 +208,5 @@ private:
     QLabel* m_toolBarText = nullptr;
     bool m_sorting = false;
     QString m_pendingWarning;
+    QTimer* m_deviceUpdate = nullptr;
 };

@@ -67,16 +67,13 @@ QString TDocumentPortSection::portText(int direction, const QUuid& documentId) {
 }
 
 xdw::ThruSection TDocumentPortSection::writeThru() {
-    const TVirtualMIDIPortAccessor::ThruSettings& settings = m_ports.thruSettings();
     xdw::ThruSection thru;
-    thru.on = settings.on ? 1 : 0;
-    const int numbers[] = {settings.inputPort, settings.outputPort};
+    thru.on = m_ports.thruSettings().on ? 1 : 0;
     for (int direction = kIn; direction <= kOut; ++direction) {
-        const QList<QUuid>& ids = m_ports.systemIds(direction);
-        const int number = numbers[direction];
-        if (number <= 0 || number > ids.size())
+        // The port chosen, also while it is unplugged.
+        const QUuid id = m_ports.thruPortId(direction);
+        if (id.isNull())
             continue;
-        const QUuid id = ids.at(number - 1);
         thru.ports[direction].port = id;
         // Empty, as without a port, when the Workspace does not use the port.
         const QString text = m_ports.workspaceEntryText(direction, id);
@@ -145,11 +142,7 @@ void TDocumentPortSection::readDirection(int direction, const xdw::PortSection& 
 }
 
 void TDocumentPortSection::readThru(const xdw::ThruSection& thru) {
-    TVirtualMIDIPortAccessor::ThruSettings settings;
-    settings.on = thru.on != 0;
-    settings.inputPort = m_ports.systemIndex(kIn, thru.ports[kIn].port) + 1;
-    settings.outputPort = m_ports.systemIndex(kOut, thru.ports[kOut].port) + 1;
-    m_ports.applyThruSettings(settings);
+    m_ports.applyThruPorts(thru.on != 0, thru.ports[kIn].port, thru.ports[kOut].port);
 }
 
 QString TDocumentPortSection::missingPortsText(const MissingPorts& missing) {

@@ -356,6 +356,22 @@ QString TVirtualMIDIPortAccessor::workspaceEntryText(int direction, const QUuid&
 // ---- MIDI Thru --------------------------------------------------------------------------------
 
 void TVirtualMIDIPortAccessor::applyThruSettings(const ThruSettings& thru) {
+    m_thruIds[kInput] = systemId(kInput, thru.inputPort - 1);
+    m_thruIds[kOutput] = systemId(kOutput, thru.outputPort - 1);
+    routeThru(thru);
+}
+
+void TVirtualMIDIPortAccessor::applyThruPorts(bool on, const QUuid& input, const QUuid& output) {
+    m_thruIds[kInput] = input;
+    m_thruIds[kOutput] = output;
+    routeThru({on, systemIndex(kInput, input) + 1, systemIndex(kOutput, output) + 1});
+}
+
+QUuid TVirtualMIDIPortAccessor::thruPortId(int direction) const {
+    return isDirection(direction) ? m_thruIds[direction] : QUuid();
+}
+
+void TVirtualMIDIPortAccessor::routeThru(const ThruSettings& thru) {
     removeThruRoute();
     m_thru.on = thru.on;
     m_thru.inputPort = std::max(thru.inputPort, 0);
@@ -402,20 +418,38 @@ void TVirtualMIDIPortAccessor::updateSystemPorts() {
     if (!m_systemPorts)
         return;
     const QList<OpenPort> before[kDirections] = {selectedPorts(kInput), selectedPorts(kOutput)};
-    const QUuid thruInput = systemId(kInput, m_thru.inputPort - 1);
-    const QUuid thruOutput = systemId(kOutput, m_thru.outputPort - 1);
     // The route names device numbers, which may change with the list.
     removeThruRoute();
     m_systemPorts->rebuild();
     refreshSystemIds();
-    for (int direction = kInput; direction < kDirections; ++direction)
+    for (int direction = kInput; direction < kDirections; ++direction) {
         followMovedPorts(direction, before[direction]);
+        reopenReturnedPorts(direction);
+    }
+    // By id: a Thru port unplugged meanwhile routes again once it is back.
     ThruSettings thru = m_thru;
-    thru.inputPort = systemIndex(kInput, thruInput) + 1;
-    thru.outputPort = systemIndex(kOutput, thruOutput) + 1;
-    applyThruSettings(thru);
+    thru.inputPort = systemIndex(kInput, m_thruIds[kInput]) + 1;
+    thru.outputPort = systemIndex(kOutput, m_thruIds[kOutput]) + 1;
+    routeThru(thru);
     replaceWorkspaceMaps(workspaceMapsOfOpenPorts());
     publishPortChange();
+}
+
+void TVirtualMIDIPortAccessor::reopenReturnedPorts(int direction) {
+    if (!m_hostObject)
+        return;
+    QList<int>& selection = m_currentSelection[direction];
+    for (const QUuid& documentId : std::as_const(m_workspacePorts[direction])) {
+        const int index = systemIndex(direction, resolve(direction, documentId));
+        if (index < 0 || selection.contains(index))
+            continue;
+        selection.append(index);
+        const int port = devicePort(direction, index);
+        if (!m_hostObject->isPortOpen(isOutput(direction), port) &&
+            !m_hostObject->openPort(isOutput(direction), port))
+            m_openFailure = true;
+    }
+    std::sort(selection.begin(), selection.end());
 }
 
 void TVirtualMIDIPortAccessor::followMovedPorts(int direction, const QList<OpenPort>& before) {

@@ -86,6 +86,9 @@ public:
     // A selected port could not be opened at the last apply.
     bool openFailure() const { return m_openFailure; }
     const ThruSettings& thruSettings() const { return m_thru; }
+    // The machine port chosen for Thru in that direction, also while it is unplugged (its port
+    // number is 0 then); null when none was chosen.
+    QUuid thruPortId(int direction) const;
     // The machine port's name, followed by " [users]" when components use it.
     QString displayText(int direction, int index);
     QStringList displayTexts(int direction);
@@ -106,8 +109,11 @@ public:
     // Replaces the Thru route by the one of the settings (when both ports are chosen) and
     // switches Thru on or off.
     void applyThruSettings(const ThruSettings& thru);
+    // The same by machine port ids; a port not present now is no port until it is plugged in.
+    void applyThruPorts(bool on, const QUuid& input, const QUuid& output);
     // Re-reads the machine's ports. Ports that vanished are closed and leave the selection;
-    // ports that moved to another device number are reopened under it, and the Thru route
+    // ports that moved to another device number are reopened under it; a Workspace port whose
+    // device came back (plugged in again, found by its id) is opened again; the Thru route
     // follows its ports. Components get fresh lists and are notified.
     void updateSystemPorts();
     // Components see no ports until the next apply.
@@ -137,6 +143,9 @@ private:
 
     void removeThruRoute();
     void addThruRoute();
+    // The route and switch of the settings, without choosing other ports.
+    void routeThru(const ThruSettings& thru);
+    void reopenReturnedPorts(int direction);
 
     // What is open before the machine's ports are listed again.
     struct OpenPort {
@@ -155,6 +164,7 @@ private:
     bool m_openFailure = false;
     QList<int> m_currentSelection[kDirections];
     ThruSettings m_thru;
+    QUuid m_thruIds[kDirections];
     // The device ports of the route made for the Thru settings; 0 when none was made.
     int m_routeInput = 0;
     int m_routeOutput = 0;

@@ -74,3 +74,11 @@ dorvo2_use_recording_component(application_synchronization_tests)
 # for every test: threads that uninstrumented libraries start, JACK's, must not run ignored.)
 set_property(TEST application_synchronization_tests APPEND PROPERTY ENVIRONMENT
     "TSAN_OPTIONS=second_deadlock_stack=1:halt_on_error=1:ignore_noninstrumented_modules=1:suppressions=${PROJECT_SOURCE_DIR}/tests/support/tsan.supp")
+
+# Devices pulled and plugged in again while the Workspace runs.
+dorvo2_add_test(application_device_change_tests QT
+    SOURCES DeviceChangeTests.cpp
+    LIBS dorvo2_workspace
+    TIMEOUT 120
+)
+dorvo2_use_recording_component(application_device_change_tests)

@@ -1,6 +1,7 @@
 #include "AlsaSequencer.h"
 
 #include "AlsaLibrarySequencer.h"
+#include "DevicesChanged.h"
 
 #include <QtGlobal>
 
@@ -271,12 +272,23 @@ void AlsaSequencer::dispatch(const snd_seq_event_t& event, std::vector<std::uint
 }
 
 void AlsaSequencer::noticeAnnouncement(const snd_seq_event_t& event) {
+    // Our own ports come and go with every open; only other clients' are devices.
+    const bool another = event.data.addr.client != m_clientId;
     switch (event.type) {
+    case SND_SEQ_EVENT_CLIENT_START:
+    case SND_SEQ_EVENT_PORT_START:
+    case SND_SEQ_EVENT_PORT_CHANGE:
+        if (another)
+            notifyDevicesChanged();
+        break;
     case SND_SEQ_EVENT_PORT_EXIT:
+        if (another)
+            notifyDevicesChanged();
         noticeGone(event.data.addr.client, event.data.addr.port,
                    "its ALSA sequencer port went away");
         break;
     case SND_SEQ_EVENT_CLIENT_EXIT:
+        notifyDevicesChanged();
         noticeGone(event.data.addr.client, -1, "its ALSA sequencer client went away");
         break;
     case SND_SEQ_EVENT_PORT_UNSUBSCRIBED:

@@ -1,5 +1,7 @@
 #include "JackClient.h"
 
+#include "DevicesChanged.h"
+
 #include <jack/midiport.h>
 
 #include <QtGlobal>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <string_view>
 
 namespace dorvo::winmm {
 
@@ -315,12 +318,15 @@ void JackClient::serverShutDown(void* arg) {
 // JACK's notification thread, not the real-time one. By the time the layer thread looks, the
 // port may still be found by name for a while, so its name is taken here, while the id is good.
 void JackClient::portRegistered(jack_port_id_t id, int registered, void* arg) {
-    if (registered)
-        return;
     auto* self = static_cast<JackClient*>(arg);
     const jack_port_t* port = jack_port_by_id(self->m_client, id);
     const char* name = port ? jack_port_name(port) : nullptr;
     if (name == nullptr)
+        return;
+    // Our own ports come and go with every open; only other clients' are devices.
+    if (std::string_view(name).rfind(self->m_clientName + ':', 0) != 0)
+        notifyDevicesChanged();
+    if (registered)
         return;
     {
         std::lock_guard lock(self->m_vanishedMutex);

@@ -1,4 +1,5 @@
 // The controls of <dorvo/virtualmidi.h> over the process's virtual devices.
+#include "DevicesChanged.h"
 #include "VirtualBackend.h"
 
 #include <dorvo/virtualmidi.h>
@@ -11,6 +12,7 @@ namespace dorvo::virtualmidi {
 
 void addLoopback(const std::string& name) {
     VirtualDeviceRegistry::instance().add(name, nullptr);
+    dorvo::winmm::notifyDevicesChanged();
 }
 
 void addDevice(const std::string& name, std::shared_ptr<SimulatedDevice> device) {
@@ -19,10 +21,12 @@ void addDevice(const std::string& name, std::shared_ptr<SimulatedDevice> device)
         return;
     }
     VirtualDeviceRegistry::instance().add(name, std::move(device));
+    dorvo::winmm::notifyDevicesChanged();
 }
 
 void removeDevice(const std::string& name) {
     VirtualDeviceRegistry::instance().remove(name);
+    dorvo::winmm::notifyDevicesChanged();
 }
 
 std::shared_ptr<SimulatedDevice> makeDemoSynth(SynthTiming timing) {

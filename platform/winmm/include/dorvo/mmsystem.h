@@ -127,6 +127,14 @@ MMRESULT midiOutClose(HMIDIOUT hmo);
 /* Milliseconds of a monotonic clock. */
 DWORD timeGetTime(void);
 
+/* Not of the multimedia interface: the machine's MIDI devices changed (one appeared, went away
+ * or was renamed), as a hot-plug notice would say. `callback` runs on a thread of this layer,
+ * perhaps several times for one change, and must return quickly; the device numbers change only
+ * with the next midiInGetNumDevs / midiOutGetNumDevs. A null callback ends the calls; once this
+ * returns, the previous callback is not running and is not called again. */
+typedef void (*DORVO_MIDI_DEVICES_CHANGED)(DWORD_PTR context);
+void dorvoMidiSetDevicesChangedCallback(DORVO_MIDI_DEVICES_CHANGED callback, DWORD_PTR context);
+
 DORVO_EXTERN_C_END
 
 #endif /* DORVO_MMSYSTEM_H */
