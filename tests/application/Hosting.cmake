@@ -82,3 +82,14 @@ dorvo2_add_test(application_device_change_tests QT
     TIMEOUT 120
 )
 dorvo2_use_recording_component(application_device_change_tests)
+
+# The same through the fixture's JACK server.
+dorvo2_add_test(application_replug_jack_tests QT
+    SOURCES ReplugJackTests.cpp
+    LIBS dorvo2_workspace dorvo2_jack_test_client
+    TIMEOUT 120
+)
+target_include_directories(application_replug_jack_tests
+    PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform/winmm)
+dorvo2_use_recording_component(application_replug_jack_tests)
+dorvo2_require_jackd(application_replug_jack_tests)

@@ -59,6 +59,7 @@ int JackTestClient::process(jack_nframes_t frames, void* arg) {
     void* in = jack_port_get_buffer(self->m_in, frames);
     void* out = jack_port_get_buffer(self->m_out, frames);
     jack_midi_clear_buffer(out);
+    self->m_received += jack_midi_get_event_count(in);
     if (self->m_thru) {
         const std::uint32_t count = jack_midi_get_event_count(in);
         for (std::uint32_t i = 0; i < count; ++i) {

@@ -29,6 +29,8 @@ public:
     void play(std::vector<std::uint8_t> bytes, std::size_t piece);
     bool played() const { return m_playOffset.load() >= m_playBytes.size(); }
     std::size_t periodsPlaying() const { return m_playPeriods.load(); }
+    // Events that arrived at "in" so far.
+    std::size_t received() const { return m_received.load(); }
     // Removes the client and its ports from the server.
     void close();
 
@@ -45,6 +47,7 @@ private:
     std::atomic<std::size_t> m_playOffset{0};
     std::atomic<bool> m_playing{false};
     std::atomic<std::size_t> m_playPeriods{0};
+    std::atomic<std::size_t> m_received{0};
 };
 
 } // namespace dorvo2test
