@@ -233,6 +233,30 @@ TEST_F(AlsaModelTest, DeviceNumbersHoldWhileOtherClientsComeAndGo) {
                                         "Sequencer:in-out"}));
 }
 
+std::atomic<int> devicesChangedCalls{0};
+
+// Other clients' ports coming and going are told to the layer's user; ours, made with every
+// open, are not.
+TEST_F(AlsaModelTest, OtherClientsPortsComingAndGoingAreTold) {
+    dorvoMidiSetDevicesChangedCallback([](DWORD_PTR) { ++devicesChangedCalls; }, 0);
+    backend->refreshDevices(Direction::Input);
+    Sink sink;
+    std::unique_ptr<MidiBackendInput> input;
+    ASSERT_EQ(backend->openInput(0, sink, input), MMSYSERR_NOERROR);
+    // Once this arrived, the reader has seen the announcements of our own new port.
+    model.emit(synth, synthPort, {0x90, 1, 1});
+    ASSERT_TRUE(eventually([&] { return sink.bytes().size() == 3; }));
+    EXPECT_EQ(devicesChangedCalls.load(), 0);
+
+    const int pads = model.addClient("Pads", true);
+    model.addPort(pads, "Pads MIDI 1");
+    ASSERT_TRUE(eventually([&] { return devicesChangedCalls.load() >= 1; }));
+    const int seen = devicesChangedCalls.load();
+    model.removeClient(pads);
+    ASSERT_TRUE(eventually([&] { return devicesChangedCalls.load() > seen; }));
+    dorvoMidiSetDevicesChangedCallback(nullptr, 0);
+}
+
 std::atomic<int> earlierHandlerCalls{0};
 void earlierHandler(const char*, int, const char*, int, const char*, ...) {
     ++earlierHandlerCalls;
