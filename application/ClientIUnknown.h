@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class MIDIThroughFilter;
 class TAppMIDIIn;
@@ -103,7 +104,9 @@ public:
     void thruOff();
     void thruOn();
     // 0 keeps each event's channel, 1-16 converts to channel value - 1; larger values keep
-    // the current setting. Routes of inputs that are not open are left as they are.
+    // the current setting. Routes of inputs that are not open are left as they are. The
+    // outputs hear all notes off; one that carries a long message (a component's dump) hears
+    // them once it is done, without the GUI thread waiting for it.
     void setThruChannel(DWORD channel);
 
 protected:
@@ -129,6 +132,10 @@ private:
     // Under the port map lock.
     PortLock* portLockOf(int port);
     TAppMIDIIn* inputOf(int port) const;
+    // All notes off to each port that is free now; the others are tried again shortly.
+    void sendNotesOffWhenFree(std::vector<DWORD> ports);
+    // False, sending nothing, while another sender holds the port.
+    bool sendNotesOffIfFree(DWORD port);
     MIDIThroughFilter* thruFilterOf(int port) const;
     void dropThruFilter(int inPort);
 

@@ -1,14 +1,17 @@
 // The host object's open ports, the sends to them and the MIDI Thru routes between them.
 //
 // Lock order: an output port's own lock, then the port map lock; the port map lock is never
-// held while waiting for a port's lock. A thru filter's lock comes before both (it is held
-// while the filter sends), and an input's lock before the filter's.
+// held while waiting for a port's lock. A thru filter's lock is never held while it sends;
+// an input's lock comes before the filter's.
 #include "ClientIUnknown.h"
 
 #include "MIDIThroughFilter.h"
 #include "TAppMIDIIn.h"
 #include "TAppMIDIOut.h"
 
+#include <QTimer>
+
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -260,6 +263,7 @@ void ClientIUnknown::thruOn() {
 
 void ClientIUnknown::setThruChannel(DWORD channel) {
     constexpr DWORD kLastChannel = 16;
+    std::vector<DWORD> ports;
     for (const auto& [inPort, filter] : m_thruFilters) {
         if (!inputOf(inPort))
             continue;
@@ -267,8 +271,41 @@ void ClientIUnknown::setThruChannel(DWORD channel) {
         // under the old channel just started.
         if (channel <= kLastChannel)
             filter->setThruChannel(channel);
-        filter->allNotesOff(0);
+        for (DWORD port : filter->outputPorts())
+            if (std::find(ports.begin(), ports.end(), port) == ports.end())
+                ports.push_back(port);
     }
+    sendNotesOffWhenFree(std::move(ports));
+}
+
+void ClientIUnknown::sendNotesOffWhenFree(std::vector<DWORD> ports) {
+    constexpr int kRetryMs = 20;
+    std::erase_if(ports, [this](DWORD port) { return sendNotesOffIfFree(port); });
+    if (ports.empty())
+        return;
+    // Kept alive until the last port heard them.
+    AddRef();
+    QTimer::singleShot(kRetryMs, [this, ports] {
+        sendNotesOffWhenFree(ports);
+        Release();
+    });
+}
+
+bool ClientIUnknown::sendNotesOffIfFree(DWORD port) {
+    PortLock* lock = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> mapLock(*m_portMapLock);
+        lock = portLockOf(static_cast<int>(port));
+    }
+    if (!lock)
+        return true;
+    // A long message holds the port for the whole of it: notes off cannot go between its
+    // chunks, and the GUI thread does not wait for it.
+    std::unique_lock<PortLock> free(*lock, std::try_to_lock);
+    if (!free.owns_lock())
+        return false;
+    MIDIThroughFilter::sendAllNotesOff(this, port);
+    return true;
 }
 
 void ClientIUnknown::releaseThruFilters() {

@@ -105,18 +105,18 @@ DWORD MIDIThroughFilter::thruChannel() {
 
 HRESULT MIDIThroughFilter::allNotesOff(DWORD port) {
     if (port != 0)
-        return allNotesOffOn(port);
+        return sendAllNotesOff(m_host, port);
     // Sent from a copy: the receive thread is not held up by the sends, which may wait for a
     // port another thread is sending a long message to.
     HRESULT result = S_OK;
     for (DWORD output : outputPorts()) {
-        if (FAILED(allNotesOffOn(output)))
+        if (FAILED(sendAllNotesOff(m_host, output)))
             result = E_FAIL;
     }
     return result;
 }
 
-HRESULT MIDIThroughFilter::allNotesOffOn(DWORD port) {
+HRESULT MIDIThroughFilter::sendAllNotesOff(ClientIUnknown* host, DWORD port) {
     MPEVENT event{};
     event.type = MPEVENT_CONTROLCHANGE;
     event.port = port;
@@ -125,7 +125,7 @@ HRESULT MIDIThroughFilter::allNotesOffOn(DWORD port) {
     HRESULT result = S_OK;
     for (DWORD channel = 0; channel < kChannels; ++channel) {
         event.channel = channel;
-        if (FAILED(m_host->sendEvent(&event, 1)))
+        if (FAILED(host->sendEvent(&event, 1)))
             result = E_FAIL;
     }
     return result;

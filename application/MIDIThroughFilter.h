@@ -40,6 +40,8 @@ public:
     // GUI thread: controller 123 (all notes off) on all 16 channels of `port`, or of every
     // output port of the list when port is 0. E_FAIL when a send failed.
     HRESULT allNotesOff(DWORD port);
+    // The same through any host, on one port.
+    static HRESULT sendAllNotesOff(ClientIUnknown* host, DWORD port);
 
 private:
     // What one delivery sends by: taken under the lock, used after it.
@@ -49,7 +51,6 @@ private:
     };
     Route currentRoute();
     bool passThrough(MPEVENT& event, const Route& route);
-    HRESULT allNotesOffOn(DWORD port);
 
     ClientIUnknown* const m_host;
     // Guards the port list and the channel; never held across a send.

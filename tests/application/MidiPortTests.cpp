@@ -4,7 +4,12 @@
 #include "MIDIThroughFilter.h"
 #include "PortServiceTestObjects.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
 
 using namespace dorvo2test;
 
@@ -191,6 +196,48 @@ TEST_F(MidiPortTest, ThruPassesShortEventsOnTheThruChannel) {
     expected.push_back({0xC9, 0x05});
     EXPECT_EQ(sentBytes(kLoopback2), expected);
     EXPECT_EQ(watcher.calls()[2].longBytes, (Bytes{0x43, 0x10, 0xF7}));
+}
+
+// A component's 64 KiB dump holds the Thru output for seconds. Changing the Thru channel
+// meanwhile does not wait for it: the notes off follow the dump, and Thru goes on with the
+// new channel.
+TEST_F(MidiPortTest, ChangingTheThruChannelDoesNotWaitForADumpToTheThruOutput) {
+    using namespace std::chrono_literals;
+    openInputWithRoutes({out2});
+    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(150));
+    Bytes dump(64 * 1024, 0x11);
+    dump.back() = 0xF7;
+    MPEVENT event = longEvent(MPEVENT_SYSEX, dump, out2);
+    auto sending = std::async(std::launch::async, [&] { return host->sendEvent(&event, 1); });
+    ASSERT_FALSE(sentBytes(kLoopback2, 1).empty());
+    vm::inject(kLoopback1, {0x90, 0x3C, 0x40});
+
+    host->setThruChannel(3);
+    // The dump's sixteen chunks take seconds; the call came back long before.
+    EXPECT_EQ(sending.wait_for(0s), std::future_status::timeout);
+    ASSERT_EQ(sending.get(), S_OK);
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<Bytes> sent;
+    while (timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        sent = sentBytes(kLoopback2);
+        if (sent.size() >= 16 && sent.back() == Bytes({0xBF, 123, 0}))
+            break;
+    }
+    // The dump whole, then what waited for it: the note passed and the notes off, whichever
+    // took the port first.
+    ASSERT_GE(sent.size(), 17u + 16u);
+    std::vector<Bytes> tail(sent.end() - 17, sent.end());
+    const auto note = std::find_if(
+        tail.begin(), tail.end(), [](const Bytes& message) { return (message[0] & 0xF0) == 0x90; });
+    ASSERT_NE(note, tail.end());
+    tail.erase(note);
+    EXPECT_EQ(tail, allNotesOff());
+    EXPECT_EQ(sent[sent.size() - 18].back(), 0xF7) << "the dump's last chunk";
+    receive({0x90, 0x3D, 0x40});
+    EXPECT_EQ(sentBytes(kLoopback2, sent.size() + 1).back(), (Bytes{0x92, 0x3D, 0x40}));
+    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(0));
 }
 
 TEST_F(MidiPortTest, RoutesStopWithTheirNotesOff) {
