@@ -6,7 +6,9 @@
 
 #include <QMutexLocker>
 #include <QThread>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -182,13 +184,28 @@ void TWinMIDI::onInputMessage(UINT message, DWORD_PTR param1) {
     TMIDIInputQueue* queue = m_inputQueue;
     if (!queue)
         return;
-    {
-        QMutexLocker locker(&queue->mutex());
-        if (m_inputRunning && queue->freeSpace() >= needed)
-            queue->write(&record, sizeof record);
-    }
-    if (m_inputRunning)
+    // A full ring holds a few milliseconds: rather than dropping, this thread of the MIDI
+    // layer waits for the reader, and the layer's own queue in front of it takes the burst.
+    const auto deadline = std::chrono::steady_clock::now() + kFullRingPatience;
+    for (;;) {
+        {
+            QMutexLocker locker(&queue->mutex());
+            if (!m_inputRunning)
+                return;
+            if (queue->freeSpace() >= needed) {
+                queue->write(&record, sizeof record);
+                break;
+            }
+        }
         m_hEventMIDIReader->set();
+        if (std::chrono::steady_clock::now() > deadline) {
+            if (!m_inputLossReported.exchange(true))
+                qWarning("MIDI driver: the reader takes nothing; input is lost");
+            return;
+        }
+        QThread::usleep(kFullRingPollMicroseconds);
+    }
+    m_hEventMIDIReader->set();
 }
 
 bool TWinMIDI::inputHeaderIndex(DWORD_PTR header, DWORD& index) const {

@@ -8,6 +8,7 @@
 #include "TMIDITransport.h"
 
 #include <atomic>
+#include <chrono>
 #include <dorvo/mmsystem.h>
 
 class TAutoResetEvent;
@@ -21,6 +22,10 @@ public:
     static constexpr int kOutputBufferCount = 8;
     static constexpr int kBufferSize = 4096;
     static constexpr int kInputQueueSize = 7680;
+    // How long the layer's thread waits for room in a full ring before input is lost: the
+    // reader is stuck then, not merely late.
+    static constexpr std::chrono::seconds kFullRingPatience{2};
+    static constexpr unsigned long kFullRingPollMicroseconds = 200;
     // Free ring space a short message must leave: room for a report of every input buffer, so
     // that a flood of short messages never costs the device one of its buffers.
     static constexpr int kShortMessageReserve = 5136;
@@ -82,6 +87,7 @@ private:
     HMIDIIN m_hMidiIn;
     HMIDIOUT m_hMidiOut;
     std::atomic<bool> m_inputRunning;
+    std::atomic<bool> m_inputLossReported{false};
     TMIDIInputQueue* m_inputQueue;
     TAutoResetEvent* m_outputDone;
 };

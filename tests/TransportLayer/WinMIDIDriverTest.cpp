@@ -179,6 +179,35 @@ TEST_F(WinMIDIDriverTest, ClosingDeliversEverythingQueuedBeforeTheStop) {
     EXPECT_EQ(slow.events().size(), closedWith);
 }
 
+// A burst far beyond the ring, to a reader that falls behind: the MIDI layer waits for room
+// instead of the ring dropping, and every message arrives in order.
+TEST_F(WinMIDIDriverTest, ABurstBeyondTheRingWaitsRatherThanGettingLost) {
+    SlowSink slow;
+    TWinMIDI midi;
+    ASSERT_TRUE(midi.openInput(inPort, &slow));
+    constexpr int kBurst = 3000;
+    std::vector<std::uint8_t> burst;
+    for (int i = 0; i < kBurst; ++i) {
+        const std::uint8_t packed[] = {0x90, std::uint8_t(i % 128), std::uint8_t(i / 128)};
+        burst.insert(burst.end(), std::begin(packed), std::end(packed));
+    }
+    vm::inject(kLoopback, burst);
+    std::vector<int> notes;
+    for (int wait = 0; wait < 10000 && notes.size() < size_t(kBurst); wait += 10) {
+        QThread::msleep(10);
+        notes.clear();
+        for (const ReceivedEvent& event : slow.events())
+            if (event.type == MPEVENT_NOTEON)
+                notes.push_back(event.bytes[0] + 128 * event.bytes[1]);
+    }
+    ASSERT_EQ(notes.size(), size_t(kBurst));
+    for (int i = 0; i < kBurst; ++i)
+        ASSERT_EQ(notes[i], i);
+    midi.closeInput();
+    EXPECT_TRUE(warnings.messages().filter("lost").isEmpty())
+        << warnings.messages().join('\n').toStdString();
+}
+
 TEST_F(WinMIDIDriverTest, GarbageAndCutOffSysexNeverCrashOrLeak) {
     std::mt19937 random(4711);
     TWinMIDI midi;

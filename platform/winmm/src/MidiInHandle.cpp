@@ -176,6 +176,17 @@ void MidiInHandle::sysexInterrupted() {
 }
 
 void MidiInHandle::notify(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
+    // More than a second of a dense stream waiting for the application: short messages are
+    // lost now, and said so. Buffers always go back.
+    if ((message == MIM_DATA || message == MIM_ERROR) &&
+        m_notifications.size() >= kMaxQueuedNotifications) {
+        ++m_lostMessages;
+        if (!m_backlogReported)
+            qWarning("MIDI input \"%s\": the application takes too long; messages are lost",
+                     m_deviceName.c_str());
+        m_backlogReported = true;
+        return;
+    }
     m_notifications.push_back({message, param1, param2});
     ++m_notificationsPosted;
     m_wake.notify_one();

@@ -43,6 +43,10 @@ public:
     void deviceLost(const std::string& reason) override;
 
 private:
+    // Notifications waiting for the callback thread: a burst of two seconds at 100,000 short
+    // messages a second.
+    static constexpr std::size_t kMaxQueuedNotifications = 1u << 18;
+
     struct Notification {
         UINT message;
         DWORD_PTR param1;
@@ -78,6 +82,8 @@ private:
     std::condition_variable m_notified;
     std::deque<MIDIHDR*> m_buffers;
     std::deque<Notification> m_notifications;
+    std::size_t m_lostMessages = 0;
+    bool m_backlogReported = false;
     std::uint64_t m_notificationsPosted = 0;
     std::uint64_t m_notificationsDone = 0;
     MidiInputParser m_parser;
