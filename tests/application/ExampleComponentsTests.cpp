@@ -20,7 +20,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -198,26 +197,13 @@ TEST(ExampleComponentsTest, AWorkspaceRoundTripsThroughItsDocument) {
     window.eraseCurrentDocument();
 }
 
-// The port of the Workspace's machine list that the device of that name stands for.
-int machinePort(TVirtualMIDIPortAccessor& ports, int direction, const QString& name) {
-    const QList<QUuid>& ids = ports.systemIds(direction);
-    for (int i = 0; i < ids.size(); ++i)
-        if (ports.systemPorts()->portName(ids[i]) == name)
-            return i;
-    return -1;
-}
-
 template <typename Widget> Widget* control(CVEXWrapper* synth, const char* name) {
     return synth->editorWindow() ? synth->editorWindow()->findChild<Widget*>(name) : nullptr;
 }
 
 bool chooseInCombo(QComboBox* combo, const QString& text) {
-    QElapsedTimer timer;
-    timer.start();
     // The port list reaches the page with the event loop.
-    while (combo && combo->findText(text) < 0 && timer.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (!combo || combo->findText(text) < 0)
+    if (!combo || !dorvo2test::eventLoopUntil([&] { return combo->findText(text) >= 0; }, 3000))
         return false;
     combo->setCurrentIndex(combo->findText(text));
     return true;
@@ -260,8 +246,8 @@ TEST(ExampleComponentsTest, ARecallRunsDemoSynthsGroupByGroupAgainstTheSimulated
     TVirtualMIDIPortAccessor& ports = *window.portAccessor();
     const QString device = QString::fromLatin1(vm::kDemoSynthName);
     TVirtualMIDIPortAccessor::Selection selection;
-    selection[0] = {machinePort(ports, 0, device)};
-    selection[1] = {machinePort(ports, 1, device)};
+    selection[0] = {dorvo2test::machineIndex(ports, 0, vm::kDemoSynthName)};
+    selection[1] = {dorvo2test::machineIndex(ports, 1, vm::kDemoSynthName)};
     ports.applyPortSelection(selection, {}, &window);
 
     const TCatalogueEntry* entry = nullptr;

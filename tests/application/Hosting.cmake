@@ -77,7 +77,7 @@ set_property(TEST application_synchronization_tests APPEND PROPERTY ENVIRONMENT
 
 # Devices pulled and plugged in again while the Workspace runs.
 dorvo2_add_test(application_device_change_tests QT
-    SOURCES DeviceChangeTests.cpp
+    SOURCES DeviceChangeTests.cpp ReplugScenario.h
     LIBS dorvo2_workspace
     TIMEOUT 120
 )
@@ -85,7 +85,7 @@ dorvo2_use_recording_component(application_device_change_tests)
 
 # The same through the fixture's JACK server.
 dorvo2_add_test(application_replug_jack_tests QT
-    SOURCES ReplugJackTests.cpp
+    SOURCES ReplugJackTests.cpp ReplugScenario.h
     LIBS dorvo2_workspace dorvo2_jack_test_client
     TIMEOUT 120
 )

@@ -6,13 +6,13 @@
 #include "ClientIMPClientProgressHandler.h"
 #include "ComTestSupport.h"
 #include "HostingTestSupport.h"
+#include "ShellTestSupport.h"
 #include "TSyncThread.h"
 #include "cancelTotalRecall.h"
 #include "singleProgress.h"
 
 #include <QCoreApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,14 +24,6 @@
 using hostingtest::RecordingControl;
 
 namespace {
-
-template <typename Condition> bool processEventsUntil(Condition done, int milliseconds = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // One group's run: its progress dialog with the buttons row, the shared counter and flag.
 struct Group {
@@ -69,7 +61,7 @@ TEST(ProgressReportTest, WorkerReportsReachTheGuiThreadInOrder) {
     });
     worker.join();
     EXPECT_TRUE(values.isEmpty()); // nothing happens until the GUI thread turns
-    ASSERT_TRUE(processEventsUntil([&] { return values.size() >= int(kReports); }));
+    ASSERT_TRUE(dorvo2test::eventLoopUntil([&] { return values.size() >= int(kReports); }));
     QList<int> expected;
     for (int i = 1; i <= int(kReports); ++i)
         expected.append(i);
@@ -185,7 +177,7 @@ protected:
         component->setSyncThread(thread);
         thread->start(QThread::LowestPriority);
         thread->wait();
-        EXPECT_TRUE(processEventsUntil([&] { return group.counter == 0; }));
+        EXPECT_TRUE(dorvo2test::eventLoopUntil([&] { return group.counter == 0; }));
         component->setSyncThread(nullptr);
         delete handler;
         return line.buttonCancel()->text();
@@ -193,7 +185,7 @@ protected:
 
     bool waitForLogLine(const QString& line) {
         QStringList seen;
-        return processEventsUntil([&] {
+        return dorvo2test::eventLoopUntil([&] {
             seen += control.takeLog();
             return seen.contains(line);
         });
@@ -255,7 +247,7 @@ TEST_F(SyncWorkerTest, CancellingAsksTheComponentOnceAndReplacingARunningWorkerJ
     component->cancelSynchronization();
     ASSERT_TRUE(thread->wait(10000));
     EXPECT_EQ(thread->recordedResult(), ERROR_CANCELLED);
-    ASSERT_TRUE(processEventsUntil([&] { return group.counter == 0; }));
+    ASSERT_TRUE(dorvo2test::eventLoopUntil([&] { return group.counter == 0; }));
     EXPECT_EQ(line.buttonCancel()->text(), "Canceled");
     EXPECT_EQ(control.takeLog().count("CancelSynchronize"), 1);
 

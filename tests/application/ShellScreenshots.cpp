@@ -11,6 +11,7 @@
 #include "ConfirmSynchronization.h"
 #include "ScreenCapture.h"
 #include "SetupDlg.h"
+#include "ShellTestSupport.h"
 #include "Splash.h"
 #include "TUserMessage.h"
 #include "TVirtualMIDIPortAccessor.h"
@@ -23,7 +24,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -38,11 +38,7 @@ namespace {
 namespace vm = dorvo::virtualmidi;
 
 bool choose(QComboBox* combo, const QString& text) {
-    QElapsedTimer timer;
-    timer.start();
-    while (combo && combo->findText(text) < 0 && timer.elapsed() < 3000)
-        settle(20);
-    if (!combo || combo->findText(text) < 0)
+    if (!combo || !dorvo2test::eventLoopUntil([&] { return combo->findText(text) >= 0; }, 3000))
         return false;
     combo->setCurrentIndex(combo->findText(text));
     return true;
@@ -63,9 +59,7 @@ bool saveRecallScreens(ApplicationWindow& window, const QDir& folder) {
     const QString device = QString::fromLatin1(vm::kDemoSynthName);
     TVirtualMIDIPortAccessor::Selection selection;
     for (int direction : {0, 1})
-        for (int i = 0; i < ports.systemIds(direction).size(); ++i)
-            if (ports.systemPorts()->portName(ports.systemIds(direction)[i]) == device)
-                selection[direction] = {i};
+        selection[direction] = {dorvo2test::machineIndex(ports, direction, vm::kDemoSynthName)};
     ports.applyPortSelection(selection, {}, &window);
     const QList<QPair<const char*, int>> synths = {{"Lead", 2}, {"Bass", 1}, {"Pads", 0}};
     for (const auto& [name, group] : synths) {

@@ -1,17 +1,37 @@
-// What the shell's tests share: a recorder of user messages that answers them, and a script
-// that plays the user's part in modal dialogs.
+// What the shell's tests share: a recorder of user messages that answers them, a script that
+// plays the user's part in modal dialogs, and the event loop run until something happened.
 #pragma once
 
 #include "SetupDlg.h"
 #include "TUserMessage.h"
+#include "TVirtualMIDIPortAccessor.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QList>
 #include <QTimer>
 #include <functional>
 
 namespace dorvo2test {
+
+// Runs the event loop until `done` holds or the time is up; whether it holds.
+template <typename Condition> bool eventLoopUntil(Condition done, int milliseconds = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Position of the named device in the Workspace's machine list; -1 when it is not listed.
+inline int machineIndex(TVirtualMIDIPortAccessor& ports, int direction, const std::string& name) {
+    const QList<QUuid>& ids = ports.systemIds(direction);
+    for (int i = 0; i < ids.size(); ++i)
+        if (ports.systemPorts()->portName(ids[i]) == QString::fromStdString(name))
+            return i;
+    return -1;
+}
 
 // Records every message box request and answers it with `answer` (or the escape button when the
 // request does not offer it).

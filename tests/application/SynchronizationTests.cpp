@@ -16,7 +16,6 @@
 #include "singleProgress.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -212,10 +211,7 @@ TEST_F(SynchronizationTest, AnOpenedDocumentIsRecalledWhenAutomaticSynchronizati
         return true;
     })});
     window->doLoad();
-    QElapsedTimer timer;
-    timer.start();
-    while (!script.finished() && timer.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    dorvo2test::eventLoopUntil([&] { return script.finished(); }, 3000);
     EXPECT_TRUE(offered);
 
     dorvo2test::switchOffAutoSync(window->setupDialog());
@@ -226,9 +222,7 @@ TEST_F(SynchronizationTest, AnOpenedDocumentIsRecalledWhenAutomaticSynchronizati
         return true;
     })});
     window->doLoad();
-    timer.restart();
-    while (timer.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    dorvo2test::eventLoopUntil([] { return false; }, 300);
 }
 
 TEST_F(SynchronizationTest, OneComponentHasCancelAndNoPerLineCancel) {
