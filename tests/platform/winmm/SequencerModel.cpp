@@ -298,18 +298,9 @@ void Sequencer::announce(int type, int client, int port) {
     snd_seq_event_t event;
     snd_seq_ev_clear(&event);
     event.type = static_cast<snd_seq_event_type_t>(type);
-    event.source.client = SND_SEQ_CLIENT_SYSTEM;
-    event.source.port = SND_SEQ_PORT_SYSTEM_ANNOUNCE;
     event.data.addr.client = static_cast<unsigned char>(client);
     event.data.addr.port = static_cast<unsigned char>(port);
-    for (const Subscription& subscription : m_subscriptions)
-        if (subscription.senderClient == SND_SEQ_CLIENT_SYSTEM &&
-            subscription.senderPort == SND_SEQ_PORT_SYSTEM_ANNOUNCE &&
-            subscription.destClient == kOurClient) {
-            event.dest.client = kOurClient;
-            event.dest.port = static_cast<unsigned char>(subscription.destPort);
-            queueForUs(event, {});
-        }
+    toAnnouncementListeners(event);
 }
 
 void Sequencer::announceConnection(int type, const Subscription& subscription) {
@@ -320,6 +311,13 @@ void Sequencer::announceConnection(int type, const Subscription& subscription) {
     event.data.connect.sender.port = static_cast<unsigned char>(subscription.senderPort);
     event.data.connect.dest.client = static_cast<unsigned char>(subscription.destClient);
     event.data.connect.dest.port = static_cast<unsigned char>(subscription.destPort);
+    toAnnouncementListeners(event);
+}
+
+// Announcements reach our client's ports that subscribed to the system's announce port.
+void Sequencer::toAnnouncementListeners(snd_seq_event_t& event) {
+    event.source.client = SND_SEQ_CLIENT_SYSTEM;
+    event.source.port = SND_SEQ_PORT_SYSTEM_ANNOUNCE;
     for (const Subscription& listener : m_subscriptions)
         if (listener.senderClient == SND_SEQ_CLIENT_SYSTEM &&
             listener.senderPort == SND_SEQ_PORT_SYSTEM_ANNOUNCE &&

@@ -94,6 +94,7 @@ private:
     // Under m_mutex.
     void announce(int type, int client, int port);
     void announceConnection(int type, const Subscription& subscription);
+    void toAnnouncementListeners(snd_seq_event_t& event);
     void deliver(int destClient, int destPort, const snd_seq_event_t& event,
                  const std::vector<std::uint8_t>& bytes);
     void queueForUs(const snd_seq_event_t& event, const std::vector<std::uint8_t>& data);
