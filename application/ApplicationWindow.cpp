@@ -41,7 +41,6 @@
 #include <QMutexLocker>
 #include <QProgressBar>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -64,6 +63,8 @@ constexpr DWORD kToggleSelection = 0x80000000u;
 constexpr int kListedRemovals = 10;
 constexpr int kRearrangeDelayMs = 100;
 constexpr int kLateRearrangeDelayMs = 1000;
+// "Automatically synchronize on file load": the Recall comes this long after the load.
+constexpr int kRecallAfterLoadMs = 50;
 
 // Untitled documents are counted across every window of the process.
 int untitledCounter = 0;
@@ -590,8 +591,7 @@ bool ApplicationWindow::openPendingDocument() {
     if (result != S_OK)
         return false;
     setDocumentName(m_pendingDocument);
-    if (m_setupDlg && m_setupDlg->autoSync())
-        QTimer::singleShot(50, this, &ApplicationWindow::totalRecallAfterLoad);
+    offerRecallAfterLoad();
     return true;
 }
 
@@ -658,8 +658,7 @@ void ApplicationWindow::doLoad() {
     if (result == E_ABORT)
         return;
     if (result == S_OK) {
-        if (m_setupDlg && m_setupDlg->autoSync())
-            QTimer::singleShot(50, this, &ApplicationWindow::totalRecallAfterLoad);
+        offerRecallAfterLoad();
         return;
     }
     TUserMessage::warning(this,
@@ -833,6 +832,11 @@ void ApplicationWindow::updateSystemPorts() {
             direction == TMIDIPortAccessor::kInput ? thru.inputPort : thru.outputPort;
         m_setupDlg->rebuildMIDIPorts_forUpdate(direction, ids, texts, selected, thruPort);
     }
+}
+
+void ApplicationWindow::offerRecallAfterLoad() {
+    if (m_setupDlg && m_setupDlg->autoSync())
+        QTimer::singleShot(kRecallAfterLoadMs, this, &ApplicationWindow::totalRecallAfterLoad);
 }
 
 void ApplicationWindow::totalRecallAfterLoad() {

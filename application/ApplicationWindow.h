@@ -178,6 +178,7 @@ private:
     void updateCaption();
     void startNewDocument();
     bool openPendingDocument();
+    void offerRecallAfterLoad();
     void addRecallSubmenu(QMenu* menu, CVEXWrapper* component);
     void writeDefaultDirectory();
     void createPortAccessor();

@@ -59,7 +59,6 @@ public:
 
     // "description( *extension)" per type, joined with ";;".
     QString filterText() const;
-    const QString& selectedFilter() const { return m_selectedFilter; }
     // Gives the name the extension of the first type the filter names (the first type when it
     // names none) in place of its own, and answers that type's index. A name that already ends
     // in that extension, in any case, keeps it: the file system tells the cases apart.

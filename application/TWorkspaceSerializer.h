@@ -22,10 +22,9 @@ public:
     // the components before that one.
     HRESULT save(QDataStream& stream, bool quiet, bool keepModified);
 
-    // The document as view settings give it: minor version, arrangement and sorting.
-    QMap<QString, QVariant> viewSettings() const;
-
 private:
+    // Minor version, arrangement and sorting.
+    QMap<QString, QVariant> viewSettings() const;
     // Nothing for a component without persistence or class identifier; `failure` is set when
     // its save failed.
     std::optional<xdw::Component> componentEntry(CVEXWrapper* component, HRESULT& failure);

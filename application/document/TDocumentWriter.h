@@ -28,8 +28,6 @@ public:
     static void write(QDataStream& stream, const xdw::Document& document);
     static QByteArray bytes(const xdw::Document& document);
 
-    bool failed() const { return m_stream.status() != QDataStream::Ok; }
-
 private:
     QDataStream& m_stream;
 };

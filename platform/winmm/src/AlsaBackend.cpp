@@ -170,14 +170,18 @@ void AlsaBackend::refreshDevices(Direction direction) {
     m_listed[int(direction)] = true;
 }
 
-std::vector<std::string> AlsaBackend::deviceNames(Direction direction) {
-    std::vector<std::string> names;
-    if (!m_sequencer)
-        return names;
+void AlsaBackend::listOnce(Direction direction) {
     if (std::unique_lock lock(m_listMutex); !m_listed[int(direction)]) {
         lock.unlock();
         refreshDevices(direction);
     }
+}
+
+std::vector<std::string> AlsaBackend::deviceNames(Direction direction) {
+    std::vector<std::string> names;
+    if (!m_sequencer)
+        return names;
+    listOnce(direction);
     std::lock_guard lock(m_listMutex);
     for (const AlsaDevice& device : m_lists[int(direction)])
         names.push_back(device.name);
@@ -214,7 +218,7 @@ MMRESULT AlsaBackend::openInput(UINT index, MidiInputSink& sink,
                                 std::unique_ptr<MidiBackendInput>& input) {
     if (!m_sequencer)
         return MMSYSERR_NODRIVER;
-    deviceNames(Direction::Input);
+    listOnce(Direction::Input);
     AlsaDevice device;
     if (!currentDevice(Direction::Input, index, device))
         return MMSYSERR_BADDEVICEID;
@@ -229,7 +233,7 @@ MMRESULT AlsaBackend::openInput(UINT index, MidiInputSink& sink,
 MMRESULT AlsaBackend::openOutput(UINT index, std::unique_ptr<MidiBackendOutput>& output) {
     if (!m_sequencer)
         return MMSYSERR_NODRIVER;
-    deviceNames(Direction::Output);
+    listOnce(Direction::Output);
     AlsaDevice device;
     if (!currentDevice(Direction::Output, index, device))
         return MMSYSERR_BADDEVICEID;

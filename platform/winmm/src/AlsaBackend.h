@@ -36,6 +36,8 @@ public:
     MMRESULT openOutput(UINT index, std::unique_ptr<MidiBackendOutput>& output) override;
 
 private:
+    // Takes the direction's list unless one was taken already.
+    void listOnce(Direction direction);
     // The device of the list taken last, found again now by its name: another client may have
     // taken its numbers since. False when it is no longer there.
     bool currentDevice(Direction direction, UINT index, AlsaDevice& device);
