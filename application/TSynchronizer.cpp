@@ -28,9 +28,6 @@ QString tr(const char* text) {
     return QCoreApplication::translate("TSynchronizer", text);
 }
 
-// Where the item's bit lies: none for the first item, then 1, 2, 4, ...
-constexpr int kMaskBits = 32;
-
 } // namespace
 
 struct TSynchronizer::Group {
@@ -74,10 +71,10 @@ TSynchronizer::Selection TSynchronizer::select(QWidget* owner, CVEXWrapper* sing
         DWORD mode = 0;
         LPWSTR names = nullptr;
         BOOL offline = FALSE;
-        QStringList items;
+        QString items;
         if (SUCCEEDED(component->getRecallInfo(&mode, &names, nullptr, &offline, nullptr))) {
             if (names)
-                items = QString::fromUtf16(names).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+                items = QString::fromUtf16(names);
             CoTaskMemFree(names);
         } else {
             offline = FALSE;
@@ -87,15 +84,13 @@ TSynchronizer::Selection TSynchronizer::select(QWidget* owner, CVEXWrapper* sing
             continue;
         }
         const QString& name = component->instanceName();
-        if (items.isEmpty()) {
+        const QString description = recallDescription(items, component->recallMask(), mode);
+        if (description.isNull())
             selection.directionList.append(name);
-        } else {
-            const QString description = recallDescription(items, component->recallMask(), mode);
-            if (description.toLower() == QLatin1String("according to editor setting"))
-                selection.editorList.append(name);
-            else
-                selection.directionList.append(name + QStringLiteral(" - ") + description);
-        }
+        else if (description.toLower() == QLatin1String("according to editor setting"))
+            selection.editorList.append(name);
+        else
+            selection.directionList.append(name + QStringLiteral(" - ") + description);
         selection.components.append(component);
     }
     return selection;
@@ -111,19 +106,22 @@ bool TSynchronizer::overrideOffline(QWidget* owner, CVEXWrapper* component) {
                                QMessageBox::No}) == QMessageBox::Yes;
 }
 
-QString TSynchronizer::recallDescription(const QStringList& items, quint32 mask, quint32 mode) {
-    if (items.isEmpty())
+QString TSynchronizer::recallDescription(const QString& itemNames, quint32 mask, quint32 mode) {
+    // The items as "Configure Recall" offers them: the first for no mask, then a bit each.
+    const auto entries = ApplicationWindow::recallMenuEntries(itemNames);
+    if (entries.isEmpty())
         return QString();
     if (mask == 0)
-        return items.first();
+        return entries.first().first;
     QStringList chosen;
-    for (int n = 1; n < items.size() && n <= kMaskBits; ++n)
-        if (mask & (1u << (n - 1)))
-            chosen.append(items.at(n));
+    for (const auto& [name, value] : entries)
+        if (value & mask)
+            chosen.append(name);
     // A mode with its top bit set lets the user choose several items at once.
     if (qint32(mode) >= 0 && chosen.size() > 1)
         chosen = chosen.mid(0, 1);
-    return chosen.join(QStringLiteral(", "));
+    // Empty, not null, when the mask names none of the items.
+    return chosen.isEmpty() ? QStringLiteral("") : chosen.join(QStringLiteral(", "));
 }
 
 // ---- Run --------------------------------------------------------------------------------------

@@ -26,10 +26,10 @@ public:
     void run(QWidget* owner, bool toHardware, const QList<CVEXWrapper*>& selection,
              bool allFollowEditor);
 
-    // What the confirmation lists for a component with Recall items: its first item without a
-    // mask, else the items whose bits the mask has (only the first of them unless the mode
-    // allows several).
-    static QString recallDescription(const QStringList& items, quint32 mask, quint32 mode);
+    // What the confirmation lists for a component with Recall items (";"-separated names): its
+    // first item without a mask, else the items whose bits the mask has (only the first of them
+    // unless the mode allows several). Null without items.
+    static QString recallDescription(const QString& itemNames, quint32 mask, quint32 mode);
 
 private:
     struct Selection {

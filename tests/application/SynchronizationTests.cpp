@@ -106,9 +106,9 @@ protected:
 };
 
 TEST_F(SynchronizationTest, TheConfirmationListsWhatTakesPartAndHow) {
-    EXPECT_EQ(TSynchronizer::recallDescription({"All", "Osc", "Filter", "Env"}, 0, 0), "All");
-    EXPECT_EQ(TSynchronizer::recallDescription({"All", "Osc", "Filter", "Env"}, 6, 0), "Filter");
-    EXPECT_EQ(TSynchronizer::recallDescription({"All", "Osc", "Filter", "Env"}, 6, 0x80000000u),
+    EXPECT_EQ(TSynchronizer::recallDescription("All;Osc;Filter;Env", 0, 0), "All");
+    EXPECT_EQ(TSynchronizer::recallDescription("All;Osc;Filter;Env", 6, 0), "Filter");
+    EXPECT_EQ(TSynchronizer::recallDescription("All;Osc;Filter;Env", 6, 0x80000000u),
               "Filter, Env");
 
     add("Keys", [](auto& b) { hostingtest::setText(b.recallItems, "All;Osc;Filter"); });
