@@ -49,23 +49,24 @@ HRESULT TWorkspaceLoader::load(QDataStream& stream, bool quiet) {
         report(openFailure(tr("Memory could not be allocated.")));
         return E_FAIL;
     }
+    const auto incompatible = [this] {
+        report(openFailure(tr("Document is not compatible with this version of software.")));
+        return E_FAIL;
+    };
     QIODevice* device = stream.device();
-    const qint64 start = device ? device->pos() : 0;
     // Whatever is not a document (a song or a film renamed .XDW) is refused by its first bytes,
     // before the whole of it is read into memory.
     if (!device || TDocumentReader::read(device->peek(kHeaderPeek)).outcome ==
-                       TDocumentReader::Outcome::Incompatible) {
-        report(openFailure(tr("Document is not compatible with this version of software.")));
-        return E_FAIL;
-    }
+                       TDocumentReader::Outcome::Incompatible)
+        return incompatible();
+    const qint64 start = device->pos();
     const QByteArray bytes = device->readAll();
     const TDocumentReader::Result read = TDocumentReader::read(bytes);
-    if (read.outcome == TDocumentReader::Outcome::Incompatible) {
-        report(openFailure(tr("Document is not compatible with this version of software.")));
-        return E_FAIL;
-    }
+    // A header longer than the first look is judged here.
+    if (read.outcome == TDocumentReader::Outcome::Incompatible)
+        return incompatible();
     // Whatever follows the document in the stream is left to the caller.
-    if (read.outcome == TDocumentReader::Outcome::Complete && device && !device->isSequential())
+    if (read.outcome == TDocumentReader::Outcome::Complete && !device->isSequential())
         device->seek(start + read.endOffset);
 
     const xdw::Document& document = read.document;
