@@ -184,6 +184,7 @@ void TWinMIDI::onInputMessage(UINT message, DWORD_PTR param1) {
     TMIDIInputQueue* queue = m_inputQueue;
     if (!queue)
         return;
+    const DWORD arrival = dorvoMidiEventTime();
     // A full ring holds a few milliseconds: rather than dropping, this thread of the MIDI
     // layer waits for the reader, and the layer's own queue in front of it takes the burst.
     const auto deadline = std::chrono::steady_clock::now() + kFullRingPatience;
@@ -194,6 +195,9 @@ void TWinMIDI::onInputMessage(UINT message, DWORD_PTR param1) {
                 return;
             if (queue->freeSpace() >= needed) {
                 queue->write(&record, sizeof record);
+                // A short message's arrival follows it, for whatever passes it on.
+                if (message == MIM_DATA)
+                    queue->write(&arrival, sizeof arrival);
                 break;
             }
         }
@@ -224,17 +228,23 @@ int TWinMIDI::processInput(int, const BYTE*) {
         return 0;
     for (;;) {
         InputRecord record;
+        DWORD arrival = 0;
         {
             QMutexLocker locker(&m_inputQueue->mutex());
             if (m_inputQueue->fillCount() < int(sizeof record))
                 return 0;
             m_inputQueue->read(&record, sizeof record);
+            if (record.message == MIM_DATA)
+                m_inputQueue->read(&arrival, sizeof arrival); // written with the record
         }
         switch (record.message) {
         case MIM_CLOSE:
             return 1;
         case MIM_DATA:
+            // A thru filter's send on this thread departs relative to the arrival.
+            dorvoMidiSetEventTime(arrival);
             deliverShortMessage(record.param);
+            dorvoMidiSetEventTime(0);
             break;
         case MIM_LONGDATA:
             deliverInputBuffer(record.param);

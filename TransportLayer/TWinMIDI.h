@@ -54,6 +54,7 @@ public:
 private:
     // One record of the ring: the message code and its first parameter. For buffer reports the
     // parameter is the buffer's index in the header block: a header's address does not fit.
+    // A short message's record is followed by its arrival time (a DWORD, dorvoMidiEventTime).
     struct InputRecord {
         DWORD message;
         DWORD param;

@@ -1,5 +1,6 @@
 #include "JackBackend.h"
 
+#include "EventTime.h"
 #include "JackClient.h"
 #include "MidiBytes.h"
 
@@ -73,7 +74,8 @@ private:
     }
 
     MMRESULT writeRecord(std::uint32_t flags, const std::uint8_t* bytes, std::size_t count) {
-        const std::uint32_t header = flags | std::uint32_t(count);
+        const OutputRecordHeader header{flags | std::uint32_t(count),
+                                        m_client->departureFrame(currentEventTime())};
         return waitWhile([&] { return !m_port->ring.write(&header, sizeof header, bytes, count); });
     }
 

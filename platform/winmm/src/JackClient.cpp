@@ -1,6 +1,7 @@
 #include "JackClient.h"
 
 #include "DevicesChanged.h"
+#include "EventTime.h"
 
 #include <jack/midiport.h>
 
@@ -242,22 +243,40 @@ void JackClient::closeOutput(JackOutputPort* output) {
     delete output;
 }
 
+jack_nframes_t JackClient::departureFrame(std::uint32_t eventTime) const {
+    // Bounded, so that a stale or foreign time cannot hold a message back.
+    constexpr std::int64_t kEarliest = -10'000'000, kLatest = 1'000'000;
+    const std::int64_t fromNow =
+        eventTime == 0 ? 0
+                       : std::clamp<std::int64_t>(eventTimeFromNow(eventTime), kEarliest, kLatest);
+    const auto arrival = jack_time_t(std::int64_t(jack_get_time()) + fromNow);
+    return jack_time_to_frames(m_client, arrival) + jack_get_buffer_size(m_client);
+}
+
+std::uint32_t JackClient::eventTimeOfFrame(jack_nframes_t frame) const {
+    const std::int64_t fromNow =
+        std::int64_t(jack_frames_to_time(m_client, frame)) - std::int64_t(jack_get_time());
+    const auto time = eventTimeNow() + std::uint32_t(std::int32_t(fromNow));
+    return time == 0 ? 1 : time;
+}
+
 // Real-time thread: no locks, no allocation, no blocking calls from here on.
 int JackClient::process(jack_nframes_t frames, void* arg) {
     auto* self = static_cast<JackClient*>(arg);
+    const jack_nframes_t cycleStart = jack_last_frame_time(self->m_client);
     for (auto& slot : self->m_inputSlots) {
         if (JackInputPort* input = slot.load(std::memory_order_acquire))
-            self->readInput(*input, frames);
+            self->readInput(*input, frames, cycleStart);
     }
     for (auto& slot : self->m_outputSlots) {
         if (JackOutputPort* output = slot.load(std::memory_order_acquire))
-            self->writeOutput(*output, frames);
+            self->writeOutput(*output, frames, cycleStart);
     }
     self->m_cycles.fetch_add(1, std::memory_order_release);
     return 0;
 }
 
-void JackClient::readInput(JackInputPort& input, jack_nframes_t frames) {
+void JackClient::readInput(JackInputPort& input, jack_nframes_t frames, jack_nframes_t cycleStart) {
     void* buffer = jack_port_get_buffer(input.port, frames);
     const std::uint32_t count = jack_midi_get_event_count(buffer);
     bool delivered = false;
@@ -266,13 +285,13 @@ void JackClient::readInput(JackInputPort& input, jack_nframes_t frames) {
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
             continue;
         if (input.lossPending) {
-            const std::uint32_t lossMark = 0;
+            const InputRecordHeader lossMark{0, cycleStart};
             if (!input.ring.write(&lossMark, sizeof lossMark))
                 continue; // still full: this event is lost too
             input.lossPending = false;
         }
-        const std::uint32_t size = std::uint32_t(event.size);
-        if (input.ring.write(&size, sizeof size, event.buffer, event.size))
+        const InputRecordHeader header{std::uint32_t(event.size), cycleStart + event.time};
+        if (input.ring.write(&header, sizeof header, event.buffer, event.size))
             delivered = true;
         else
             input.lossPending = true;
@@ -281,18 +300,26 @@ void JackClient::readInput(JackInputPort& input, jack_nframes_t frames) {
         sem_post(&m_wake); // wakes the layer thread; never blocks
 }
 
-void JackClient::writeOutput(JackOutputPort& output, jack_nframes_t frames) {
+void JackClient::writeOutput(JackOutputPort& output, jack_nframes_t frames,
+                             jack_nframes_t cycleStart) {
     void* buffer = jack_port_get_buffer(output.port, frames);
     jack_midi_clear_buffer(buffer);
+    jack_nframes_t offset = 0; // a buffer's events go in time order
     for (;;) {
         if (output.remaining == 0) {
-            std::uint32_t header = 0;
+            OutputRecordHeader header{};
             if (!output.ring.read(&header, sizeof header))
                 return;
-            output.remainingIsSysex = (header & kSysexPiece) != 0;
-            output.remaining = header & ~kSysexPiece;
+            output.remainingIsSysex = (header.length & kSysexPiece) != 0;
+            output.remaining = header.length & ~kSysexPiece;
+            output.departure = header.departure;
             continue;
         }
+        // Signed: a departure in the past (the message came late) means "at once".
+        const std::int32_t due = std::int32_t(output.departure - cycleStart);
+        if (due >= std::int32_t(frames))
+            return; // this and everything behind it leave in a later period
+        offset = std::max(offset, jack_nframes_t(std::max(due, 0)));
         const std::size_t room = jack_midi_max_event_size(buffer);
         std::size_t size = output.remaining;
         if (output.remainingIsSysex)
@@ -301,7 +328,7 @@ void JackClient::writeOutput(JackOutputPort& output, jack_nframes_t frames) {
             size = 0; // a short message waits for the next period whole
         if (size == 0)
             return;
-        jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, size);
+        jack_midi_data_t* data = jack_midi_event_reserve(buffer, offset, size);
         if (data == nullptr)
             return;
         output.ring.read(data, size); // the record's body came with its header
@@ -354,15 +381,16 @@ void JackClient::runLayerThread() {
 void JackClient::drainInputs(std::vector<std::uint8_t>& scratch) {
     std::lock_guard lock(m_portsMutex);
     for (JackInputPort* input : m_inputs) {
-        std::uint32_t size = 0;
-        while (input->ring.read(&size, sizeof size)) {
-            if (size == 0) {
+        InputRecordHeader header{};
+        while (input->ring.read(&header, sizeof header)) {
+            if (header.length == 0) {
                 input->sink->bytesLost();
                 continue;
             }
-            scratch.resize(size);
-            input->ring.read(scratch.data(), size);
-            input->sink->receiveBytes(scratch.data(), size);
+            scratch.resize(header.length);
+            input->ring.read(scratch.data(), header.length);
+            const ScopedEventTime arrival(eventTimeOfFrame(header.arrival));
+            input->sink->receiveBytes(scratch.data(), header.length);
         }
     }
 }

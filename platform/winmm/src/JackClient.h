@@ -27,7 +27,7 @@ struct JackInputPort {
     const std::string deviceName; // the full name of the other client's port
     jack_port_t* port = nullptr;
     MidiInputSink* sink = nullptr;
-    // Records: a 32-bit length, then that many bytes; length 0 marks bytes lost.
+    // Records: an InputRecordHeader, then that many bytes; length 0 marks bytes lost.
     SpscByteRing ring{1u << 20};
     bool lossPending = false; // touched by the process callback only
     bool gone = false;        // touched by the layer thread only
@@ -39,17 +39,27 @@ struct JackOutputPort {
     explicit JackOutputPort(std::string device) : deviceName(std::move(device)) {}
     const std::string deviceName;
     jack_port_t* port = nullptr;
-    // Records: a 32-bit header (length, and kSysexPiece for bytes that may be split), then
-    // that many bytes.
+    // Records: an OutputRecordHeader, then that many bytes.
     SpscByteRing ring{1u << 16};
     std::atomic<bool> gone{false};
     // The process callback's place in the record it is writing.
     std::uint32_t remaining = 0;
     bool remainingIsSysex = false;
+    jack_nframes_t departure = 0;
     // Producers (short messages on the caller's thread, long ones on the sender thread) take
     // turns under this lock; the process callback never takes it.
     std::mutex producerMutex;
     MidiOutputSplitter splitter;
+};
+
+struct InputRecordHeader {
+    std::uint32_t length;
+    jack_nframes_t arrival; // the frame time at which the event arrived
+};
+
+struct OutputRecordHeader {
+    std::uint32_t length;     // with kSysexPiece for bytes that may be split
+    jack_nframes_t departure; // the frame time from which the event may leave
 };
 
 inline constexpr std::uint32_t kSysexPiece = 0x80000000u;
@@ -76,6 +86,10 @@ public:
     void closeInput(JackInputPort* input);
     void closeOutput(JackOutputPort* output);
 
+    // The frame at which a message that arrived at `eventTime` (see EventTime.h; 0: now) is to
+    // leave: one period after its arrival, so that what passes through keeps its spacing.
+    jack_nframes_t departureFrame(std::uint32_t eventTime) const;
+
 private:
     static constexpr std::size_t kMaxPorts = 64;
 
@@ -83,8 +97,9 @@ private:
     static int process(jack_nframes_t frames, void* self);
     static void serverShutDown(void* self);
     static void portRegistered(jack_port_id_t port, int registered, void* self);
-    void readInput(JackInputPort& input, jack_nframes_t frames);
-    void writeOutput(JackOutputPort& output, jack_nframes_t frames);
+    void readInput(JackInputPort& input, jack_nframes_t frames, jack_nframes_t cycleStart);
+    void writeOutput(JackOutputPort& output, jack_nframes_t frames, jack_nframes_t cycleStart);
+    std::uint32_t eventTimeOfFrame(jack_nframes_t frame) const;
 
     void runLayerThread();
     void stopLayerThread();

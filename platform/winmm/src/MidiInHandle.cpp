@@ -1,5 +1,6 @@
 #include "MidiInHandle.h"
 
+#include "EventTime.h"
 #include "HandleSupport.h"
 
 #include <QtGlobal>
@@ -187,7 +188,9 @@ void MidiInHandle::notify(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
         m_backlogReported = true;
         return;
     }
-    m_notifications.push_back({message, param1, param2});
+    // The backend's arrival time when it gave one; otherwise this is the arrival.
+    const std::uint32_t arrived = currentEventTime() ? currentEventTime() : eventTimeNow();
+    m_notifications.push_back({message, param1, param2, arrived});
     ++m_notificationsPosted;
     m_wake.notify_one();
 }
@@ -234,8 +237,10 @@ void MidiInHandle::runCallbacks() {
         const Notification next = m_notifications.front();
         m_notifications.pop_front();
         lock.unlock();
-        if (m_callback)
+        if (m_callback) {
+            const ScopedEventTime arrival(next.eventTime);
             m_callback(m_handle, next.message, m_instance, next.param1, next.param2);
+        }
         lock.lock();
         ++m_notificationsDone;
         m_notified.notify_all();

@@ -51,6 +51,7 @@ private:
         UINT message;
         DWORD_PTR param1;
         DWORD_PTR param2;
+        std::uint32_t eventTime; // see EventTime.h
     };
 
     void shortMessage(std::uint32_t packed) override;

@@ -135,6 +135,16 @@ DWORD timeGetTime(void);
 typedef void (*DORVO_MIDI_DEVICES_CHANGED)(DWORD_PTR context);
 void dorvoMidiSetDevicesChangedCallback(DORVO_MIDI_DEVICES_CHANGED callback, DWORD_PTR context);
 
+/* Not of the multimedia interface: event times, in microseconds of a monotonic clock cut to
+ * 32 bits (compare by difference; 0 means none). While an input callback reports MIM_DATA,
+ * dorvoMidiEventTime gives the time the message arrived at the machine's MIDI system, finer
+ * than the callback's millisecond timestamp. A thread that passes a received message on sets
+ * its time with dorvoMidiSetEventTime before the send (and 0 after it): a backend that
+ * schedules output (JACK) then sends it a fixed delay after its arrival instead of as soon as
+ * possible, so that what passes through keeps its timing. Both act on the calling thread only. */
+DWORD dorvoMidiEventTime(void);
+void dorvoMidiSetEventTime(DWORD microseconds);
+
 DORVO_EXTERN_C_END
 
 #endif /* DORVO_MMSYSTEM_H */
