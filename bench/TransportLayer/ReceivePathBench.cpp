@@ -197,6 +197,98 @@ BENCHMARK(BM_DeviceToSink)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
+// Counts what arrives and checks that each event is the one after the previous (the sequence
+// number wraps at kMaxEvents): a gap is counted as that many events lost, a repeat as doubled.
+class OrderSink : public TMIDIReaderRefConInterface {
+public:
+    void receiveEvent(MPEVENT* event) override {
+        const int sequence = int(event->channel << 14 | event->data[1] << 7 | event->data[0]);
+        const int gap = (sequence - m_expected + kMaxEvents) % kMaxEvents;
+        if (gap > kMaxEvents / 2)
+            ++m_doubled; // an event from behind
+        else
+            m_lost += gap;
+        m_expected = (sequence + 1) % kMaxEvents;
+        m_received.fetch_add(1, std::memory_order_release);
+    }
+    long received() const { return m_received.load(std::memory_order_acquire); }
+    long lost() const { return m_lost; }
+    long doubled() const { return m_doubled; }
+
+private:
+    int m_expected = 0;
+    long m_lost = 0, m_doubled = 0;
+    std::atomic<long> m_received{0};
+};
+
+// Stand-ins for two compilers: threads that keep a core busy with work that misses the cache.
+class BusyThreads {
+public:
+    explicit BusyThreads(int count) {
+        for (int i = 0; i < count; ++i)
+            m_threads.emplace_back([this] { spin(); });
+    }
+    ~BusyThreads() {
+        m_stop = true;
+        for (auto& thread : m_threads)
+            thread.join();
+    }
+
+private:
+    void spin() {
+        std::vector<std::uint32_t> memory(std::size_t(8) << 20);
+        std::uint32_t x = 1;
+        while (!m_stop) {
+            for (int i = 0; i < 4096; ++i) {
+                x = x * 1664525u + 1013904223u;
+                memory[x % memory.size()] += x;
+            }
+        }
+    }
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
+};
+
+// The virtual device's stream at range(0) events per second, range(1) events in all, while
+// two busy threads compete for the two cores: nothing may be lost or doubled.
+void BM_DeviceToSinkBesideBusyThreads(benchmark::State& state) {
+    const int rate = int(state.range(0));
+    const long count = state.range(1);
+    for (auto _ : state) {
+        OrderSink sink;
+        TWinMIDI midi;
+        if (!midi.openInput(inputPortNumber(), &sink)) {
+            state.SkipWithError("cannot open the virtual input");
+            return;
+        }
+        BusyThreads busy(2);
+        const auto start = Clock::now();
+        const long perTick = rate / 1000;
+        for (long i = 0; i < count; ++i) {
+            if (i % perTick == 0)
+                std::this_thread::sleep_until(start + std::chrono::milliseconds(i / perTick));
+            const DWORD message = noteOnCarrying(int(i % kMaxEvents));
+            dorvo::virtualmidi::inject(kDevice, {std::uint8_t(message), std::uint8_t(message >> 8),
+                                                 std::uint8_t(message >> 16)});
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (sink.received() < count && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        midi.closeInput();
+        state.counters["offered_per_s"] = double(count) / seconds;
+        state.counters["received"] = double(sink.received());
+        state.counters["lost"] = double(count - sink.received());
+        state.counters["gaps"] = double(sink.lost());
+        state.counters["doubled"] = double(sink.doubled());
+    }
+}
+BENCHMARK(BM_DeviceToSinkBesideBusyThreads)
+    ->Args({100000, 10000000})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 long residentBytes() {
     std::ifstream statm("/proc/self/statm");
     long size = 0, resident = 0;

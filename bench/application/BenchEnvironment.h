@@ -1,6 +1,6 @@
-// The benchmarks run on the in-process virtual MIDI devices, in a temporary home of their own:
-// the host object lists the machine's ports, and that writes the port identities to the
-// user's settings.
+// The benchmarks run in a temporary home of their own (the host object lists the machine's
+// ports, and that writes the port identities to the user's settings), on the in-process virtual
+// MIDI devices unless a benchmark names another MIDI system.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -13,8 +13,8 @@ namespace dorvo2bench {
 
 class BenchEnvironment {
 public:
-    BenchEnvironment() {
-        setenv("DORVO2_MIDI", "virtual", 1);
+    explicit BenchEnvironment(const char* midiSystem) {
+        setenv("DORVO2_MIDI", midiSystem, 1);
         char pattern[] = "/tmp/dorvo2-bench-XXXXXX";
         if (mkdtemp(pattern)) {
             m_home = pattern;
@@ -33,8 +33,8 @@ private:
     std::string m_home;
 };
 
-inline int runBenchmarks(int argc, char** argv) {
-    BenchEnvironment environment;
+inline int runBenchmarks(int argc, char** argv, const char* midiSystem = "virtual") {
+    BenchEnvironment environment(midiSystem);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

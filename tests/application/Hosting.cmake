@@ -93,3 +93,18 @@ target_include_directories(application_replug_jack_tests
     PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform/winmm)
 dorvo2_use_recording_component(application_replug_jack_tests)
 dorvo2_require_jackd(application_replug_jack_tests)
+
+# MIDI Thru through xruns: a private JACK server with short periods, started by the test. It
+# runs alone: the xruns must be the test's own, and its timing must not fight another test.
+dorvo2_add_test(application_thru_xrun_jack_tests
+    SOURCES ThruXrunJackTests.cpp
+    LIBS dorvo2_application dorvo2_jack_test_client
+    TIMEOUT 300)
+target_include_directories(application_thru_xrun_jack_tests
+    PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform/winmm)
+target_compile_definitions(application_thru_xrun_jack_tests PRIVATE
+    DORVO2_JACK_FIXTURE_SCRIPT="${DORVO2_JACK_FIXTURE_SCRIPT}"
+    DORVO2_JACK_STATE_DIR="${DORVO2_JACK_STATE_DIR}")
+set_tests_properties(application_thru_xrun_jack_tests PROPERTIES RUN_SERIAL TRUE)
+set_property(TEST application_thru_xrun_jack_tests APPEND PROPERTY ENVIRONMENT
+             JACK_DEFAULT_SERVER=${DORVO2_JACK_SERVER}-xrun DORVO2_MIDI=jack)

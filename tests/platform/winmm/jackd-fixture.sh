@@ -1,12 +1,17 @@
 #!/bin/sh
 # Starts or stops a private JACK server for tests: the dummy driver (no sound hardware), not
 # real-time, under its own server name, so that it never meets the user's server.
-#   jackd-fixture.sh start SERVER_NAME STATE_DIR   returns once the server answers
+#   jackd-fixture.sh start SERVER_NAME STATE_DIR [PERIOD [sync|async]]
+#                                        returns once the server answers
 #   jackd-fixture.sh stop SERVER_NAME STATE_DIR
+# The tests' server runs synchronously with 1024-frame periods; timing measurements and xrun
+# tests ask for short periods and the asynchronous mode that a musician's server runs in.
 set -u
 action=$1
 server=$2
 dir=$3
+period=${4:-1024}
+mode=${5:-sync}
 pidfile="$dir/jackd-$server.pid"
 log="$dir/jackd-$server.log"
 
@@ -36,8 +41,11 @@ start)
     # Output goes to a file: CTest waits for the test's output pipes to close.
     # Synchronous with a long client timeout: on a loaded machine a late client delays the cycle
     # instead of missing it, and the MIDI of a missed cycle would be lost.
-    JACK_NO_AUDIO_RESERVATION=1 nohup jackd -n "$server" --no-realtime --sync --timeout 5000 \
-        -d dummy -r 48000 -p 1024 \
+    timing="--sync --timeout 5000"
+    [ "$mode" = async ] && timing=""
+    # shellcheck disable=SC2086 # $timing is a list of options
+    JACK_NO_AUDIO_RESERVATION=1 nohup jackd -n "$server" --no-realtime $timing \
+        -d dummy -r 48000 -p "$period" \
         </dev/null >"$log" 2>&1 &
     echo $! >"$pidfile"
     i=0
@@ -64,7 +72,7 @@ stop)
     stop_server
     ;;
 *)
-    echo "usage: $0 start|stop SERVER_NAME STATE_DIR" >&2
+    echo "usage: $0 start|stop SERVER_NAME STATE_DIR [PERIOD [sync|async]]" >&2
     exit 2
     ;;
 esac
