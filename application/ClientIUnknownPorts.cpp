@@ -15,6 +15,16 @@
 #include <new>
 #include <vector>
 
+namespace {
+
+void appendUnique(std::vector<DWORD>& ports, const std::vector<DWORD>& more) {
+    for (DWORD port : more)
+        if (std::find(ports.begin(), ports.end(), port) == ports.end())
+            ports.push_back(port);
+}
+
+} // namespace
+
 bool ClientIUnknown::openPort(bool isOutput, int port) {
     if (port <= 0)
         return false;
@@ -217,21 +227,19 @@ bool ClientIUnknown::removeThruRoute(int inPort, int outPort) {
         return true;
     TAppMIDIIn* input = inputOf(inPort);
     const auto output = static_cast<DWORD>(outPort);
+    // Every output of the input hears all notes off, the removed one only after it no longer
+    // receives anything, and none waits for a long message under way.
+    std::vector<DWORD> outputs = filter->outputPorts();
     if (!input || filter->routesOnlyTo(output)) {
         // Taken off the input before the notes are switched off, so that no note slips out
         // after them.
         if (input)
             input->removeFilter(filter);
-        filter->allNotesOff(0);
         dropThruFilter(inPort);
-        return true;
+    } else {
+        filter->removeOutputPort(output);
     }
-    // Every output of the input hears all notes off, as when the last route goes; the removed
-    // one only after it no longer receives anything.
-    const std::vector<DWORD> outputs = filter->outputPorts();
-    filter->removeOutputPort(output);
-    for (DWORD port : outputs)
-        filter->allNotesOff(port);
+    sendNotesOffWhenFree(std::move(outputs));
     return true;
 }
 
@@ -246,12 +254,14 @@ void ClientIUnknown::dropThruFilter(int inPort) {
 }
 
 void ClientIUnknown::thruOff() {
+    std::vector<DWORD> outputs;
     for (const auto& [inPort, filter] : m_thruFilters) {
         if (TAppMIDIIn* input = inputOf(inPort)) {
             input->removeFilter(filter);
-            filter->allNotesOff(0);
+            appendUnique(outputs, filter->outputPorts());
         }
     }
+    sendNotesOffWhenFree(std::move(outputs));
 }
 
 void ClientIUnknown::thruOn() {
@@ -271,9 +281,7 @@ void ClientIUnknown::setThruChannel(DWORD channel) {
         // under the old channel just started.
         if (channel <= kLastChannel)
             filter->setThruChannel(channel);
-        for (DWORD port : filter->outputPorts())
-            if (std::find(ports.begin(), ports.end(), port) == ports.end())
-                ports.push_back(port);
+        appendUnique(ports, filter->outputPorts());
     }
     sendNotesOffWhenFree(std::move(ports));
 }

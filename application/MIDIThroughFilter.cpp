@@ -103,19 +103,6 @@ DWORD MIDIThroughFilter::thruChannel() {
     return m_thruChannel;
 }
 
-HRESULT MIDIThroughFilter::allNotesOff(DWORD port) {
-    if (port != 0)
-        return sendAllNotesOff(m_host, port);
-    // Sent from a copy: the receive thread is not held up by the sends, which may wait for a
-    // port another thread is sending a long message to.
-    HRESULT result = S_OK;
-    for (DWORD output : outputPorts()) {
-        if (FAILED(sendAllNotesOff(m_host, output)))
-            result = E_FAIL;
-    }
-    return result;
-}
-
 HRESULT MIDIThroughFilter::sendAllNotesOff(ClientIUnknown* host, DWORD port) {
     MPEVENT event{};
     event.type = MPEVENT_CONTROLCHANGE;

@@ -37,10 +37,8 @@ public:
     void setThruChannel(DWORD channel);
     DWORD thruChannel();
 
-    // GUI thread: controller 123 (all notes off) on all 16 channels of `port`, or of every
-    // output port of the list when port is 0. E_FAIL when a send failed.
-    HRESULT allNotesOff(DWORD port);
-    // The same through any host, on one port.
+    // Controller 123 (all notes off) on all 16 channels of `port` through `host`. E_FAIL when
+    // a send failed.
     static HRESULT sendAllNotesOff(ClientIUnknown* host, DWORD port);
 
 private:

@@ -241,6 +241,37 @@ TEST_F(MidiPortTest, ChangingTheThruChannelDoesNotWaitForADumpToTheThruOutput) {
     vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(0));
 }
 
+// Switching Thru off and removing the route do not wait for a dump to the Thru output either:
+// both calls come back while it goes on, and both rounds of notes off follow its last chunk.
+TEST_F(MidiPortTest, StoppingThruDoesNotWaitForADumpToTheThruOutput) {
+    using namespace std::chrono_literals;
+    openInputWithRoutes({out2});
+    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(150));
+    Bytes dump(64 * 1024, 0x11);
+    dump.back() = 0xF7;
+    MPEVENT event = longEvent(MPEVENT_SYSEX, dump, out2);
+    auto sending = std::async(std::launch::async, [&] { return host->sendEvent(&event, 1); });
+    ASSERT_FALSE(sentBytes(kLoopback2, 1).empty());
+    host->thruOff();
+    EXPECT_TRUE(host->removeThruRoute(inPort, out2));
+    EXPECT_EQ(sending.wait_for(0s), std::future_status::timeout);
+    ASSERT_EQ(sending.get(), S_OK);
+    std::vector<Bytes> sent;
+    QElapsedTimer timer;
+    timer.start();
+    while (sent.size() < 17u + 32u && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        sent = sentBytes(kLoopback2);
+    }
+    ASSERT_EQ(sent.size(), 17u + 32u);
+    EXPECT_EQ(sent[16].back(), 0xF7) << "the dump's last chunk";
+    std::vector<Bytes> expected = allNotesOff();
+    const std::vector<Bytes> again = allNotesOff();
+    expected.insert(expected.end(), again.begin(), again.end());
+    EXPECT_EQ(std::vector<Bytes>(sent.begin() + 17, sent.end()), expected);
+    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(0));
+}
+
 TEST_F(MidiPortTest, RoutesStopWithTheirNotesOff) {
     openInputWithRoutes({out2, out3, out3});
     host->thruOff();
@@ -285,8 +316,7 @@ TEST_F(MidiPortTest, ARouteOfAClosedInputGoesWithItsNotesOff) {
 
     auto* filter = new MIDIThroughFilter(host, DWORD(out2));
     EXPECT_EQ(filter->FilterEvents(nullptr, nullptr), E_POINTER);
-    filter->addOutputPort(99);
-    EXPECT_EQ(filter->allNotesOff(0), E_FAIL);
+    EXPECT_EQ(MIDIThroughFilter::sendAllNotesOff(host, 99), E_FAIL);
     EXPECT_EQ(filter->Release(), 0u);
 }
 
