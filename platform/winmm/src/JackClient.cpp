@@ -264,6 +264,15 @@ std::uint32_t JackClient::eventTimeOfFrame(jack_nframes_t frame) const {
 int JackClient::process(jack_nframes_t frames, void* arg) {
     auto* self = static_cast<JackClient*>(arg);
     const jack_nframes_t cycleStart = jack_last_frame_time(self->m_client);
+    // A callback that ran late can be called a second time for the same period: its input
+    // buffers would be read again (a repeated batch) and its output buffer, perhaps not yet
+    // taken, written over (a lost one). That period is done already.
+    if (self->m_periodsSeen != 0 && cycleStart == self->m_lastCycleStart) {
+        self->m_cycles.fetch_add(1, std::memory_order_release);
+        return 0;
+    }
+    self->m_lastCycleStart = cycleStart;
+    ++self->m_periodsSeen;
     for (auto& slot : self->m_inputSlots) {
         if (JackInputPort* input = slot.load(std::memory_order_acquire))
             self->readInput(*input, frames, cycleStart);

@@ -114,6 +114,9 @@ private:
     std::array<std::atomic<JackInputPort*>, kMaxPorts> m_inputSlots{};
     std::array<std::atomic<JackOutputPort*>, kMaxPorts> m_outputSlots{};
     std::atomic<std::uint64_t> m_cycles{0};
+    // The process callback's own: the period it last worked on.
+    jack_nframes_t m_lastCycleStart = 0;
+    std::uint64_t m_periodsSeen = 0;
     std::atomic<bool> m_shutDown{false};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_closed{false};
