@@ -5,9 +5,9 @@ BUILD_FUZZ ?= build/fuzz
 BUILD_TSAN ?= build/tsan
 JOBS ?= $(shell nproc)
 
-.PHONY: test run build-run deps deps-test build-test fuzz-smoke tsan clean format
+.PHONY: test run build-run deps deps-test check-sources build-test fuzz-smoke tsan clean format
 
-test: deps-test build-test
+test: deps-test check-sources build-test
 	ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz-smoke
 	$(MAKE) build-run
@@ -37,6 +37,10 @@ deps:
 
 deps-test:
 	scripts/install-deps test
+
+# Formatting, and no system header above platform/ (see the script).
+check-sources:
+	scripts/check-sources
 
 build-test:
 	cmake -S . -B $(BUILD_TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVO2_SANITIZER=address

@@ -20,7 +20,6 @@
 #include <QThread>
 #include <QTimer>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -33,7 +32,7 @@ constexpr int kNewSessionDelayMs = 100;
 int handOverToRunningInstance(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     THandOverMessage message;
-    message.senderProcessId = quint32(getpid());
+    message.senderProcessId = quint32(QCoreApplication::applicationPid());
     if (argc >= 2 && argv[1] && argv[1][0] != '\0') {
         const QString given = QFile::decodeName(argv[1]);
         message.path = QFile::encodeName(QDir::current().absoluteFilePath(given));

@@ -4,12 +4,10 @@
 // ${XDG_DATA_HOME:-$HOME/.local/share}/dorvo2/registry).
 #include <dorvo/objbase.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
-#include <exception>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -68,40 +66,26 @@ bool parseOptions(int argc, char** argv, Options* options) {
 // library path instead of the current folder, and the path the library learns of itself is the
 // one it registers.
 bool absolutePath(const char* library, std::string* path) {
-    char* resolved = realpath(library, nullptr);
-    if (!resolved) {
-        std::fprintf(stderr, "dorvo2-regsvr: cannot load %s: %s\n", library, std::strerror(errno));
+    std::error_code error;
+    const auto resolved = std::filesystem::canonical(library, error);
+    if (error) {
+        std::fprintf(stderr, "dorvo2-regsvr: cannot load %s: %s\n", library,
+                     error.message().c_str());
         return false;
     }
-    *path = resolved;
-    std::free(resolved);
+    *path = resolved.string();
     return true;
 }
 
-int callServerFunction(const std::string& path, const char* name) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        std::fprintf(stderr, "dorvo2-regsvr: cannot load %s: %s\n", path.c_str(), dlerror());
-        return kExitFailure;
-    }
-    auto function = reinterpret_cast<LPFNREGISTERSERVER>(dlsym(handle, name));
-    if (!function) {
-        std::fprintf(stderr, "dorvo2-regsvr: %s does not export %s\n", path.c_str(), name);
-        dlclose(handle);
-        return kExitFailure;
-    }
+int callServerFunction(const std::string& path, bool unregister) {
+    const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     HRESULT hr = E_UNEXPECTED;
-    try {
-        hr = function();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "dorvo2-regsvr: %s in %s threw an exception: %s\n", name, path.c_str(),
-                     e.what());
-        return kExitFailure;
-    } catch (...) {
-        std::fprintf(stderr, "dorvo2-regsvr: %s in %s threw an exception\n", name, path.c_str());
+    char* reason = nullptr;
+    if (FAILED(DorvoCallRegistrationFunction(path.c_str(), unregister, &hr, &reason))) {
+        std::fprintf(stderr, "dorvo2-regsvr: %s\n", reason ? reason : "the call failed");
+        CoTaskMemFree(reason);
         return kExitFailure;
     }
-    // The library stays loaded until the process ends, right after this.
     if (FAILED(hr)) {
         std::fprintf(stderr, "dorvo2-regsvr: %s in %s failed: 0x%08X\n", name, path.c_str(),
                      unsigned(hr));
@@ -126,6 +110,5 @@ int main(int argc, char** argv) {
     std::string path;
     if (!absolutePath(options.library, &path))
         return kExitFailure;
-    return callServerFunction(path,
-                              options.unregister ? "DllUnregisterServer" : "DllRegisterServer");
+    return callServerFunction(path, options.unregister);
 }

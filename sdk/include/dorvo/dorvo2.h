@@ -8,6 +8,10 @@
 
 #include <dorvo/objbase.h>
 
+/* The interface declarations are macro tables that the formatter misreads: this header keeps
+ * the layout it was written in. */
+/* clang-format off */
+
 /* ---- Identifiers ------------------------------------------------------------------------------- */
 
 DORVO_DEFINE_GUID(IID_IMPClientServices, 0x7049983D, 0x86EC, 0x488A, 0xBF, 0x5D, 0x33, 0x01, 0x5B,

@@ -10,6 +10,10 @@
 
 #include <dorvo/wintypes.h>
 
+/* The interface declarations are macro tables that the formatter misreads: this header keeps
+ * the layout it was written in. */
+/* clang-format off */
+
 #ifdef __cplusplus
 #define DECLARE_INTERFACE(iface) struct iface
 #define DECLARE_INTERFACE_(iface, base) struct iface : public base
@@ -383,6 +387,16 @@ STDAPI_(int) StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
  * characters and size is returned. 0 on failure. An in-process server passes the address of one
  * of its own functions to learn the path it registers. */
 STDAPI_(DWORD) DorvoGetModuleFileName(const void* addressInModule, LPWSTR buffer, DWORD size);
+
+/* Any thread: loads the in-process server library at `path` (a file name; a relative one is
+ * taken from the current folder, so pass an absolute one to have the library register where it
+ * lies) and calls its DllRegisterServer, or DllUnregisterServer when `unregister` is non-zero;
+ * *serverResult gets the function's answer. S_OK when the function was called; E_FAIL when the
+ * library cannot be loaded, does not export the function or the function threw, with a text
+ * saying which in *reason (when reason is not null; free it with CoTaskMemFree). The library
+ * stays loaded. */
+STDAPI DorvoCallRegistrationFunction(const char* path, BOOL unregister, HRESULT* serverResult,
+                                     char** reason);
 
 /* Exports of an in-process server library. */
 typedef HRESULT(STDAPICALLTYPE* LPFNGETCLASSOBJECT)(REFCLSID, REFIID, LPVOID*);

@@ -129,10 +129,10 @@ typedef CLSID* LPCLSID;
 /* Defines a GUID constant with external linkage once per header, inline in C++ and as a
  * tentative-free `static const` in C so that every translation unit has its own copy. */
 #ifdef __cplusplus
-#define DORVO_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)                          \
+#define DORVO_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)                         \
     inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
 #else
-#define DORVO_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)                          \
+#define DORVO_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)                         \
     static const GUID name __attribute__((unused)) = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
 #endif
 

@@ -17,7 +17,9 @@ const int g_programAnchor = 0;
 
 TEST(ModuleFileName, NamesTheLibraryOrProgramThatHoldsAnAddress) {
     const QString library = moduleOf(reinterpret_cast<const void*>(&CoTaskMemAlloc));
-    EXPECT_TRUE(library.endsWith(QStringLiteral("/libdorvo2ole.so"))) << qPrintable(library);
+    // The file itself, which carries the full version: the names without it are links.
+    EXPECT_TRUE(QFileInfo(library).fileName().startsWith(QStringLiteral("libdorvo2ole.so.2.")))
+        << qPrintable(library);
     EXPECT_EQ(QFileInfo(library).canonicalFilePath(), library) << "absolute, without links";
 
     const QString program = moduleOf(&g_programAnchor);

@@ -40,5 +40,5 @@ inline bool checkCondition(bool condition, const char* text, std::string_view fi
 
 // As DORVO_CHECK, reporting a text of the caller's instead of the expression.
 #define DORVO_CHECK_TEXT(condition, text)                                                          \
-    ::dorvo::checkCondition(static_cast<bool>(condition), text,                                    \
-                            ::dorvo::sourceBaseName(__FILE__), __LINE__)
+    ::dorvo::checkCondition(static_cast<bool>(condition), text, ::dorvo::sourceBaseName(__FILE__), \
+                            __LINE__)
