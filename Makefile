@@ -5,12 +5,14 @@ BUILD_FUZZ ?= build/fuzz
 BUILD_TSAN ?= build/tsan
 JOBS ?= $(shell nproc)
 
-.PHONY: test run build-run deps deps-test check-sources build-test fuzz-smoke tsan clean format
+.PHONY: test run build-run deps deps-test check-sources build-test build-variants fuzz-smoke tsan \
+	clean format
 
 test: deps-test check-sources build-test
 	ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz-smoke
 	$(MAKE) build-run
+	$(MAKE) build-variants
 
 # Builds the program alone (no tests, no sanitizer) and starts it; without an ALSA sequencer
 # and without a running JACK server it runs on the virtual MIDI devices.
@@ -45,6 +47,15 @@ check-sources:
 build-test:
 	cmake -S . -B $(BUILD_TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVO2_SANITIZER=address
 	cmake --build $(BUILD_TEST)
+
+# The program built with each machine MIDI backend left out (no tests): both must configure,
+# say what they leave out, and build.
+build-variants:
+	for backend in ALSA JACK; do \
+		cmake -S . -B build/without-$$backend -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVO2_SANITIZER= \
+			-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF -DDORVO2_MIDI_$$backend=OFF && \
+		cmake --build build/without-$$backend --target dorvo2 dorvo2-regsvr --parallel $(JOBS) || exit 1; \
+	done
 
 # Builds the libFuzzer targets with clang and runs each for a short while.
 fuzz-smoke:

@@ -71,13 +71,16 @@ const QString TComponentCatalogue::kPluginsKey =
     QStringLiteral("Software\\Quenor\\Dorvo2\\Plugins");
 
 const QList<TCatalogueEntry>* TComponentCatalogue::entries() {
-    if (!m_entries)
+    if (!m_read) {
         m_entries = readCatalogue();
+        m_read = true;
+    }
     return m_entries.get();
 }
 
 void TComponentCatalogue::forget() {
     m_entries.reset();
+    m_read = false;
 }
 
 const TCatalogueEntry* TComponentCatalogue::find(const CLSID& classId) {

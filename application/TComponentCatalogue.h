@@ -45,4 +45,5 @@ private:
     static std::unique_ptr<QList<TCatalogueEntry>> readCatalogue();
 
     std::unique_ptr<QList<TCatalogueEntry>> m_entries;
+    bool m_read = false; // an empty catalogue is null, and read as well
 };

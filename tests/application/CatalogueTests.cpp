@@ -127,6 +127,8 @@ TEST(CatalogueTest, ListsEditorClassesWithTheirValuesAndSkipsEverythingElse) {
                    reinterpret_cast<const BYTE*>(&number), sizeof number);
     RegCloseKey(synth);
 
+    EXPECT_EQ(catalogue.entries(), nullptr) << "an empty catalogue is kept like a full one";
+    catalogue.forget();
     const QList<TCatalogueEntry>* entries = catalogue.entries();
     ASSERT_NE(entries, nullptr);
     // Registry order, which is name order.

@@ -1,10 +1,14 @@
 #include "BackendChoice.h"
 
-#include "AlsaBackend.h"
 #include "Backend.h"
+#include "VirtualBackend.h"
+#ifdef DORVO2_MIDI_ALSA
+#include "AlsaBackend.h"
+#endif
+#ifdef DORVO2_MIDI_JACK
 #include "JackBackend.h"
 #include "JackClient.h"
-#include "VirtualBackend.h"
+#endif
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -26,6 +30,7 @@ MidiBackend* useVirtual(const char* why) {
     return new VirtualBackend;
 }
 
+#ifdef DORVO2_MIDI_JACK
 MidiBackend* useJack(std::unique_ptr<JackBackend> jack, const char* why) {
     jack->registerCloseAtExit();
     if (jack->isConnected())
@@ -35,7 +40,9 @@ MidiBackend* useJack(std::unique_ptr<JackBackend> jack, const char* why) {
               jack->failure().c_str());
     return jack.release();
 }
+#endif
 
+#ifdef DORVO2_MIDI_ALSA
 MidiBackend* useAlsa(const char* why) {
     auto alsa = std::make_unique<AlsaBackend>();
     if (alsa->isOpen())
@@ -45,6 +52,15 @@ MidiBackend* useAlsa(const char* why) {
               alsa->failure().c_str());
     return alsa.release();
 }
+#endif
+
+#if !defined(DORVO2_MIDI_ALSA) || !defined(DORVO2_MIDI_JACK)
+// A backend asked for by name that this build left out.
+MidiBackend* missing(const char* name) {
+    qWarning("DORVO2_MIDI=%s, but this build of Dorvo has no %s backend", name, name);
+    return useVirtual("the backend asked for is not built");
+}
+#endif
 
 MidiBackend* createBackend() {
     const QByteArray request = qgetenv("DORVO2_MIDI");
@@ -54,15 +70,27 @@ MidiBackend* createBackend() {
                  request.constData());
     if (kind == BackendKind::Virtual)
         return useVirtual("DORVO2_MIDI");
+#ifdef DORVO2_MIDI_JACK
     if (kind == BackendKind::Jack)
         return useJack(std::make_unique<JackBackend>(), "DORVO2_MIDI");
+#else
+    if (kind == BackendKind::Jack)
+        return missing("jack");
+#endif
+#ifdef DORVO2_MIDI_ALSA
     if (kind == BackendKind::Alsa)
         return useAlsa("DORVO2_MIDI");
     if (AlsaBackend::sequencerPresent())
         return useAlsa("the machine has one");
+#else
+    if (kind == BackendKind::Alsa)
+        return missing("alsa");
+#endif
+#ifdef DORVO2_MIDI_JACK
     auto jack = std::make_unique<JackBackend>();
     if (jack->isConnected())
         return useJack(std::move(jack), "a JACK server answers");
+#endif
     return useVirtual("no ALSA sequencer, no JACK server");
 }
 
