@@ -4,9 +4,10 @@
 //
 // While an outer object exists, QueryInterface, AddRef and Release go to it, so that every
 // service handed to a component shares the outer object's identity and lifetime. Release goes
-// to the outer object only while the outer's own count is not zero: when the outer object is
-// being torn down (its count has reached zero) and releases its inner objects, they count down
-// their own references and free themselves.
+// to the outer object only while the outer object is not being destroyed: once its count has
+// reached zero and it releases its inner objects, they count their own references and free
+// themselves. An object being destroyed ignores AddRef and Release, so that a sink that takes
+// and drops a reference to it during the teardown cannot delete it a second time.
 //
 // The table of a derived class is the interface's methods, then the virtual destructor, then
 // any virtual function that the derived class adds.
@@ -23,13 +24,17 @@ class TReferenceCount {
 public:
     // Any thread.
     ULONG referenceCount() const { return m_referenceCount.load(std::memory_order_acquire); }
+    // From the moment the count reached zero.
+    bool isBeingDestroyed() const { return m_beingDestroyed.load(std::memory_order_acquire); }
 
 protected:
     ULONG incrementReferenceCount() { return m_referenceCount.fetch_add(1) + 1; }
     ULONG decrementReferenceCount() { return m_referenceCount.fetch_sub(1) - 1; }
+    void markBeingDestroyed() { m_beingDestroyed.store(true, std::memory_order_release); }
 
 private:
     std::atomic<ULONG> m_referenceCount{1};
+    std::atomic<bool> m_beingDestroyed{false};
 };
 
 template <class Interface, const IID& OwnIID>
@@ -59,17 +64,23 @@ public:
     }
 
     ULONG STDMETHODCALLTYPE AddRef() override {
-        if (m_outer)
+        if (delegates())
             return m_outer->AddRef();
+        if (isBeingDestroyed())
+            return 1;
         return incrementReferenceCount();
     }
 
     ULONG STDMETHODCALLTYPE Release() override {
-        if (m_outer && m_outerCount->referenceCount() != 0)
+        if (delegates())
             return m_outer->Release();
+        if (isBeingDestroyed())
+            return 1;
         const ULONG count = decrementReferenceCount();
-        if (count == 0)
+        if (count == 0) {
+            markBeingDestroyed();
             delete this;
+        }
         return count;
     }
 
@@ -96,6 +107,8 @@ protected:
     IUnknown* outer() const { return m_outer; }
 
 private:
+    bool delegates() const { return m_outer && !m_outerCount->isBeingDestroyed(); }
+
     IUnknown* const m_outer;
     const TReferenceCount* const m_outerCount;
 };

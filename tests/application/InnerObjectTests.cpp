@@ -51,6 +51,34 @@ TEST(InnerObjectTest, CountsOnTheOuterObjectAndFreesItselfWhenTheOuterGoes) {
     EXPECT_TRUE(innerDestroyed);
 }
 
+// A sink that, while the host object is destroyed, takes and drops a reference to it (through
+// an inner object, as a component holding a service does): the outer object is deleted once.
+class TouchingOuter : public Outer {
+public:
+    TouchingOuter(bool* innerDestroyed, int* destructions) : Outer(innerDestroyed) {
+        m_destructions = destructions;
+    }
+    ~TouchingOuter() override {
+        ++*m_destructions;
+        inner->AddRef();
+        inner->Release();
+        AddRef();
+        Release();
+    }
+
+private:
+    int* m_destructions = nullptr;
+};
+
+TEST(InnerObjectTest, ReferencesTakenDuringTheOuterObjectsTeardownDoNotDestroyItAgain) {
+    bool innerDestroyed = false;
+    int destructions = 0;
+    auto* outer = new TouchingOuter(&innerDestroyed, &destructions);
+    EXPECT_EQ(outer->Release(), 0u);
+    EXPECT_EQ(destructions, 1);
+    EXPECT_TRUE(innerDestroyed);
+}
+
 TEST(InnerObjectTest, WithoutOuterObjectItAnswersForItselfThroughItsInterfaceTable) {
     bool destroyed = false;
     auto* alone = new Inner(static_cast<Outer*>(nullptr), &destroyed);
