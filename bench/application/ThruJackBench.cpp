@@ -9,9 +9,9 @@
 // server runs), started and stopped by the benchmark.
 #include "BenchEnvironment.h"
 #include "ClientIUnknown.h"
+#include "DevicePortNumber.h"
 #include "JackNoteProbe.h"
 #include "JackTestClient.h"
-#include "TWinMIDIPortAccessor.h"
 
 #include <algorithm>
 #include <chrono>
@@ -52,15 +52,6 @@ private:
     std::string m_name;
     bool m_running = false;
 };
-
-int portNumberOf(int direction, const std::string& name) {
-    TWinMIDIPortAccessor ports;
-    for (int index = 0; index < ports.deviceCount(direction); ++index) {
-        if (ports.deviceName(direction, index) == QString::fromStdString(name))
-            return index + 1;
-    }
-    return 0;
-}
 
 struct RouteFigures {
     double mean = 0;

@@ -4,7 +4,7 @@
 // percentile over many single notes, each sent after the previous one came out.
 #include "BenchEnvironment.h"
 #include "ClientIUnknown.h"
-#include "TWinMIDIPortAccessor.h"
+#include "DevicePortNumber.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,15 +20,6 @@ using Clock = vm::Clock;
 
 const std::string kInputDevice = "Dorvo Loopback 1";
 const std::string kOutputDevice = "Dorvo Loopback 2";
-
-int portNumberOf(int direction, const std::string& name) {
-    TWinMIDIPortAccessor ports;
-    for (int index = 0; index < ports.deviceCount(direction); ++index) {
-        if (ports.deviceName(direction, index) == QString::fromStdString(name))
-            return index + 1;
-    }
-    return 0;
-}
 
 // The time the output device took the passed message, or nothing after a second.
 std::optional<Clock::time_point> waitForPassedNote() {

@@ -198,78 +198,83 @@ TEST_F(MidiPortTest, ThruPassesShortEventsOnTheThruChannel) {
     EXPECT_EQ(watcher.calls()[2].longBytes, (Bytes{0x43, 0x10, 0xF7}));
 }
 
-// A component's 64 KiB dump holds the Thru output for seconds. Changing the Thru channel
-// meanwhile does not wait for it: the notes off follow the dump, and Thru goes on with the
-// new channel.
-TEST_F(MidiPortTest, ChangingTheThruChannelDoesNotWaitForADumpToTheThruOutput) {
-    using namespace std::chrono_literals;
-    openInputWithRoutes({out2});
-    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(150));
-    Bytes dump(64 * 1024, 0x11);
-    dump.back() = 0xF7;
-    MPEVENT event = longEvent(MPEVENT_SYSEX, dump, out2);
-    auto sending = std::async(std::launch::async, [&] { return host->sendEvent(&event, 1); });
-    ASSERT_FALSE(sentBytes(kLoopback2, 1).empty());
-    vm::inject(kLoopback1, {0x90, 0x3C, 0x40});
-
-    host->setThruChannel(3);
-    // The dump's sixteen chunks take seconds; the call came back long before.
-    EXPECT_EQ(sending.wait_for(0s), std::future_status::timeout);
-    ASSERT_EQ(sending.get(), S_OK);
-    QElapsedTimer timer;
-    timer.start();
-    std::vector<Bytes> sent;
-    while (timer.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        sent = sentBytes(kLoopback2);
-        // The dump's 17 chunks (65,537 bytes), the note and the 16 notes off.
-        if (sent.size() >= 17u + 17u)
-            break;
+// A component's 64 KiB dump to the Thru output, 150 ms a chunk, holds the port for seconds.
+class ThruDumpTest : public MidiPortTest {
+protected:
+    ThruDumpTest() : m_dump(64 * 1024, 0x11) { m_dump.back() = 0xF7; }
+    ~ThruDumpTest() override {
+        vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(0));
     }
+
+    // Returns once the dump's first chunk went out; the future answers when it is all sent.
+    std::future<HRESULT> startDump() {
+        openInputWithRoutes({out2});
+        vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(150));
+        m_event = longEvent(MPEVENT_SYSEX, m_dump, out2);
+        auto sending = std::async(std::launch::async, [&] { return host->sendEvent(&m_event, 1); });
+        EXPECT_FALSE(sentBytes(kLoopback2, 1).empty());
+        return sending;
+    }
+    // What the Thru output took, once it is `count` messages (the GUI loop runs meanwhile, for
+    // the notes off that wait for the port), or after 5 s.
+    std::vector<Bytes> sentOnceThere(std::size_t count) {
+        std::vector<Bytes> sent;
+        QElapsedTimer timer;
+        timer.start();
+        while (sent.size() < count && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            sent = sentBytes(kLoopback2);
+        }
+        return sent;
+    }
+
+    static constexpr std::size_t kDumpChunks = 17; // 65,537 bytes with the status byte
+
+private:
+    Bytes m_dump;
+    MPEVENT m_event{};
+};
+
+// Changing the Thru channel meanwhile does not wait for it: the notes off follow the dump, and
+// Thru goes on with the new channel.
+TEST_F(ThruDumpTest, ChangingTheThruChannelDoesNotWaitForIt) {
+    using namespace std::chrono_literals;
+    auto sending = startDump();
+    vm::inject(kLoopback1, {0x90, 0x3C, 0x40});
+    host->setThruChannel(3);
+    EXPECT_EQ(sending.wait_for(0s), std::future_status::timeout) << "the call came back before";
+    ASSERT_EQ(sending.get(), S_OK);
     // The dump whole, then what waited for it: the note passed and the notes off, whichever
     // took the port first.
-    ASSERT_EQ(sent.size(), 17u + 17u);
-    std::vector<Bytes> tail(sent.end() - 17, sent.end());
+    const std::vector<Bytes> sent = sentOnceThere(kDumpChunks + 17);
+    ASSERT_EQ(sent.size(), kDumpChunks + 17);
+    EXPECT_EQ(sent[kDumpChunks - 1].back(), 0xF7) << "the dump's last chunk";
+    std::vector<Bytes> tail(sent.begin() + kDumpChunks, sent.end());
     const auto note = std::find_if(
         tail.begin(), tail.end(), [](const Bytes& message) { return (message[0] & 0xF0) == 0x90; });
     ASSERT_NE(note, tail.end());
     tail.erase(note);
     EXPECT_EQ(tail, allNotesOff());
-    EXPECT_EQ(sent[sent.size() - 18].back(), 0xF7) << "the dump's last chunk";
     receive({0x90, 0x3D, 0x40});
     EXPECT_EQ(sentBytes(kLoopback2, sent.size() + 1).back(), (Bytes{0x92, 0x3D, 0x40}));
-    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(0));
 }
 
-// Switching Thru off and removing the route do not wait for a dump to the Thru output either:
-// both calls come back while it goes on, and both rounds of notes off follow its last chunk.
-TEST_F(MidiPortTest, StoppingThruDoesNotWaitForADumpToTheThruOutput) {
+// Switching Thru off and removing the route do not wait for it either: both calls come back
+// while it goes on, and both rounds of notes off follow its last chunk.
+TEST_F(ThruDumpTest, StoppingThruDoesNotWaitForIt) {
     using namespace std::chrono_literals;
-    openInputWithRoutes({out2});
-    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(150));
-    Bytes dump(64 * 1024, 0x11);
-    dump.back() = 0xF7;
-    MPEVENT event = longEvent(MPEVENT_SYSEX, dump, out2);
-    auto sending = std::async(std::launch::async, [&] { return host->sendEvent(&event, 1); });
-    ASSERT_FALSE(sentBytes(kLoopback2, 1).empty());
+    auto sending = startDump();
     host->thruOff();
     EXPECT_TRUE(host->removeThruRoute(inPort, out2));
-    EXPECT_EQ(sending.wait_for(0s), std::future_status::timeout);
+    EXPECT_EQ(sending.wait_for(0s), std::future_status::timeout) << "the calls came back before";
     ASSERT_EQ(sending.get(), S_OK);
-    std::vector<Bytes> sent;
-    QElapsedTimer timer;
-    timer.start();
-    while (sent.size() < 17u + 32u && timer.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        sent = sentBytes(kLoopback2);
-    }
-    ASSERT_EQ(sent.size(), 17u + 32u);
-    EXPECT_EQ(sent[16].back(), 0xF7) << "the dump's last chunk";
+    const std::vector<Bytes> sent = sentOnceThere(kDumpChunks + 32);
+    ASSERT_EQ(sent.size(), kDumpChunks + 32);
+    EXPECT_EQ(sent[kDumpChunks - 1].back(), 0xF7) << "the dump's last chunk";
     std::vector<Bytes> expected = allNotesOff();
     const std::vector<Bytes> again = allNotesOff();
     expected.insert(expected.end(), again.begin(), again.end());
-    EXPECT_EQ(std::vector<Bytes>(sent.begin() + 17, sent.end()), expected);
-    vm::setLongMessageDuration(kLoopback2, std::chrono::milliseconds(0));
+    EXPECT_EQ(std::vector<Bytes>(sent.begin() + kDumpChunks, sent.end()), expected);
 }
 
 TEST_F(MidiPortTest, RoutesStopWithTheirNotesOff) {

@@ -8,9 +8,9 @@
 // twice, whatever it is: that is the server's doing, and shows for a plain pass-through client
 // as much as for the Workspace.)
 #include "ClientIUnknown.h"
+#include "DevicePortNumber.h"
 #include "JackNoteProbe.h"
 #include "JackTestClient.h"
-#include "TWinMIDIPortAccessor.h"
 
 #include <gtest/gtest.h>
 
@@ -78,15 +78,6 @@ private:
     std::uint64_t m_cycles = 0;
     std::atomic<std::size_t> m_xruns{0};
 };
-
-int portNumberOf(int direction, const std::string& name) {
-    TWinMIDIPortAccessor ports;
-    for (int index = 0; index < ports.deviceCount(direction); ++index) {
-        if (ports.deviceName(direction, index) == QString::fromStdString(name))
-            return index + 1;
-    }
-    return 0;
-}
 
 // The server's log lines about clients other than the sleeping one that missed a period: a
 // late client loses a period's input whatever its code does.

@@ -189,7 +189,9 @@ void MidiInHandle::notify(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
         return;
     }
     // The backend's arrival time when it gave one; otherwise this is the arrival.
-    const std::uint32_t arrived = currentEventTime() ? currentEventTime() : eventTimeNow();
+    std::uint32_t arrived = currentEventTime();
+    if (arrived == 0)
+        arrived = eventTimeNow();
     m_notifications.push_back({message, param1, param2, arrived});
     ++m_notificationsPosted;
     m_wake.notify_one();
