@@ -24,7 +24,7 @@ run: deps build-run
 	done
 	if [ ! -e /dev/snd/seq ] && ! pgrep -x 'jackd|jackdbus' >/dev/null 2>&1; then \
 		export DORVO2_MIDI=virtual; fi; \
-		$(BUILD_RUN)/application/dorvo2
+		$(BUILD_RUN)/application/dorvo2/dorvo2
 
 # The optimised build of the program and the example components (make test builds it too, so
 # that warnings of the optimiser are caught there).

@@ -6,7 +6,7 @@ dorvo2_add_test(application_document_format_tests
 
 dorvo2_add_test(application_document_tests QT
     SOURCES DocumentWindowTests.cpp DocumentBytes.h
-    LIBS dorvo2_workspace
+    LIBS dorvo2_window
     TIMEOUT 180
 )
 dorvo2_use_recording_component(application_document_tests)

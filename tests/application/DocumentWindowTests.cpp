@@ -149,14 +149,12 @@ TEST_F(DocumentWindowTest, WritesTheWorkspaceItemByItem) {
     TVirtualMIDIPortAccessor::Selection selection;
     selection[kIn] = {int(ports().systemIds(kIn).indexOf(loop1))};
     selection[kOut] = {int(ports().systemIds(kOut).indexOf(loop2))};
-    ports().applyPortSelection(selection, {true, selection[kIn][0] + 1, selection[kOut][0] + 1},
-                               window.get());
+    ports().applyPortSelection(selection, {true, selection[kIn][0] + 1, selection[kOut][0] + 1});
     const QUuid low("{00000000-0000-4000-8000-0000000000a1}");
     const QUuid high("{ffffffff-0000-4000-8000-0000000000a2}");
     ports().setWorkspacePorts(kIn, {high, low});
     ports().setRemapTable(kIn, {{high, {loop1}}, {low, {QUuid()}}});
-    ports().applySelection(selection, window.get(), TVirtualMIDIPortAccessor::WorkspaceList::Keep,
-                           true);
+    ports().applySelection(selection, TVirtualMIDIPortAccessor::WorkspaceList::Keep, true);
 
     CVEXWrapper* kept = add("Kept", "first state");
     ASSERT_NE(kept, nullptr);

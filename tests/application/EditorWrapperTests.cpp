@@ -7,6 +7,7 @@
 #include "HostingTestSupport.h"
 #include "Images.h"
 #include "TProgramEventFilter.h"
+#include "TWorkspaceMenus.h"
 #include "TestEnvironment.h"
 
 #include <QApplication>
@@ -95,7 +96,7 @@ TEST_F(EditorWrapperTest, ConnectsInOrderAndDisconnectsOnceBeforeTheRelease) {
     EXPECT_NE(component->eventFilterInterface(), nullptr);
     EXPECT_TRUE(component->hasSyncInterface());
     EXPECT_TRUE(component->recallEnabled());
-    EXPECT_EQ(window->componentInstanceName(component->component()), "Synth");
+    EXPECT_EQ(window->model()->componentInstanceName(component->component()), "Synth");
 
     remove(component);
     EXPECT_EQ(control.takeLog(), (QStringList{"MPDisconnect", "destroyed"}));
@@ -184,7 +185,7 @@ TEST_F(EditorWrapperTest, EditorOpensItsPageInAContainerThatFollowsTheWindow) {
     EXPECT_TRUE(control.takeLog().isEmpty());
     EXPECT_EQ(component->editorWindow(), editor.data());
 
-    component->rename("Bass");
+    window->model()->rename(component->instance(), "Bass");
     EXPECT_EQ(editor->windowTitle(), "Bass");
     editor->resize(400, 300);
     QCoreApplication::processEvents();
@@ -247,9 +248,10 @@ TEST_F(EditorWrapperTest, AWindowKeepingComponentHidesTheSameWindowAndPage) {
     EXPECT_EQ(control.takeLog(), QStringList{"Page.Show 5"});
 
     // The context menu's Close keeps it too.
-    std::unique_ptr<QMenu> menu(window->createComponentMenu(component, window.get()));
+    std::unique_ptr<QMenu> menu(
+        TWorkspaceMenus(*window).createComponentMenu(component, window.get()));
     control.takeLog();
-    window->actOnComponentMenu(component, entryTitled(menu.get(), "Close"));
+    TWorkspaceMenus(*window).actOnComponentMenu(component, entryTitled(menu.get(), "Close"));
     EXPECT_EQ(control.takeLog(), QStringList{"Page.Show 0"});
     EXPECT_TRUE(editor);
 
@@ -318,9 +320,11 @@ TEST_F(EditorWrapperTest, IconsFollowTheRecallState) {
     ASSERT_TRUE(component->recallEnabled());
     EXPECT_EQ(imageOf(component->icon(), enabled.size()), enabled);
 
-    std::unique_ptr<QMenu> menu(window->createComponentMenu(component, window.get()));
+    std::unique_ptr<QMenu> menu(
+        TWorkspaceMenus(*window).createComponentMenu(component, window.get()));
     window->setModified(false);
-    window->actOnComponentMenu(component, entryTitled(menu.get(), "Recall Enabled"));
+    TWorkspaceMenus(*window).actOnComponentMenu(component,
+                                                entryTitled(menu.get(), "Recall Enabled"));
     EXPECT_FALSE(component->recallEnabled());
     EXPECT_TRUE(window->isModified());
     EXPECT_EQ(imageOf(component->icon(), disabled.size()), disabled);
@@ -358,7 +362,8 @@ TEST_F(EditorWrapperTest, RecallDefaultsAndItemsComeFromTheComponent) {
     hostingtest::setText(control.behaviour.recallItems, "Patch;;Global");
     CVEXWrapper* component = add();
     EXPECT_EQ(component->recallMask(), 5u);
-    std::unique_ptr<QMenu> menu(window->createComponentMenu(component, window.get()));
+    std::unique_ptr<QMenu> menu(
+        TWorkspaceMenus(*window).createComponentMenu(component, window.get()));
     EXPECT_TRUE(
         control.takeLog().contains("GetRecallInfo mode=1 items=1 group=0 offline=0 mask=0"));
     QAction* configure = entryTitled(menu.get(), "Configure Recall");
@@ -373,7 +378,7 @@ TEST_F(EditorWrapperTest, RecallDefaultsAndItemsComeFromTheComponent) {
     CVEXWrapper* quiet = add(0x2, "Quiet");
     EXPECT_EQ(quiet->recallMask(), 0u);
     EXPECT_EQ(quiet->statusText(1223), "1223");
-    menu.reset(window->createComponentMenu(quiet, window.get()));
+    menu.reset(TWorkspaceMenus(*window).createComponentMenu(quiet, window.get()));
     EXPECT_EQ(entryTitled(menu.get(), "Configure Recall"), nullptr);
 }
 
@@ -409,8 +414,9 @@ TEST_F(EditorWrapperTest, WithoutAUsablePageArrayThereIsNoEditor) {
         EXPECT_FALSE(component->hasPropertyPage()) << c.what;
         component->showEditor();
         EXPECT_FALSE(component->hasEditorWindow()) << c.what;
-        std::unique_ptr<QMenu> menu(window->createComponentMenu(component, window.get()));
-        window->actOnComponentMenu(component, entryTitled(menu.get(), "Open"));
+        std::unique_ptr<QMenu> menu(
+            TWorkspaceMenus(*window).createComponentMenu(component, window.get()));
+        TWorkspaceMenus(*window).actOnComponentMenu(component, entryTitled(menu.get(), "Open"));
         window->windowsMenuAboutToShow();
         EXPECT_TRUE(window->windowsMenu()->actions().isEmpty()) << c.what;
         remove(component);
@@ -441,7 +447,8 @@ TEST_F(EditorWrapperTest, FailingSynchronizationQueriesLeaveTheDefaults) {
     EXPECT_EQ(imageOf(component->icon(), QSize(64, 64)),
               imageOf(QIcon(dorvo::lookupImage("Generic_02.png")), QSize(64, 64)));
     EXPECT_EQ(component->statusText(E_FAIL), QString::number(E_FAIL));
-    std::unique_ptr<QMenu> menu(window->createComponentMenu(component, window.get()));
+    std::unique_ptr<QMenu> menu(
+        TWorkspaceMenus(*window).createComponentMenu(component, window.get()));
     EXPECT_EQ(entryTitled(menu.get(), "Configure Recall"), nullptr);
 }
 

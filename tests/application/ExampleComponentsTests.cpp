@@ -128,7 +128,7 @@ TEST(ExampleComponentsTest, AWorkspaceRoundTripsThroughItsDocument) {
     TVirtualMIDIPortAccessor::Selection selection;
     selection[0] = {0, 1};
     selection[1] = {1};
-    ports.applyPortSelection(selection, {true, 2, 2}, &window);
+    ports.applyPortSelection(selection, {true, 2, 2});
     const QList<TCatalogueEntry>* installed = window.catalogue();
     ASSERT_NE(installed, nullptr);
     for (const TCatalogueEntry& entry : *installed)
@@ -162,7 +162,7 @@ TEST(ExampleComponentsTest, AWorkspaceRoundTripsThroughItsDocument) {
     ASSERT_EQ(inputs.size(), 2);
 
     window.eraseCurrentDocument();
-    ports.applyPortSelection({}, {}, &window);
+    ports.applyPortSelection({}, {});
     EXPECT_TRUE(window.components().isEmpty());
     EXPECT_FALSE(ports.thruSettings().on);
 
@@ -248,7 +248,7 @@ TEST(ExampleComponentsTest, ARecallRunsDemoSynthsGroupByGroupAgainstTheSimulated
     TVirtualMIDIPortAccessor::Selection selection;
     selection[0] = {dorvo2test::machineIndex(ports, 0, vm::kDemoSynthName)};
     selection[1] = {dorvo2test::machineIndex(ports, 1, vm::kDemoSynthName)};
-    ports.applyPortSelection(selection, {}, &window);
+    ports.applyPortSelection(selection, {});
 
     const TCatalogueEntry* entry = nullptr;
     for (const TCatalogueEntry& installed : *window.catalogue())

@@ -23,7 +23,7 @@ dorvo2_add_test(application_hosting_tests QT
         CatalogueTests.cpp
         EditorWrapperTests.cpp
         WorkspaceContentsTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_shell
     TIMEOUT 180
 )
 dorvo2_use_recording_component(application_hosting_tests)
@@ -31,7 +31,7 @@ dorvo2_use_recording_component(application_hosting_tests)
 # Reports and stop requests that cross from synchronization workers to the GUI thread.
 dorvo2_add_test(application_sync_progress_tests QT
     SOURCES ProgressReportTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_window
     LABELS concurrency
     TIMEOUT 120
 )
@@ -43,7 +43,7 @@ dorvo2_use_recording_component(application_screenshot_tests)
 if(TARGET dorvo2_demosynth AND TARGET dorvo2_midimonitor AND TARGET dorvo2_sysexlibrarian)
     dorvo2_add_test(application_example_components_tests QT
         SOURCES ExampleComponentsTests.cpp ${PROJECT_SOURCE_DIR}/tests/platform/com/ComTestSupport.cpp
-        LIBS dorvo2_workspace dorvo2_test_support
+        LIBS dorvo2_window dorvo2_test_support
         TIMEOUT 120
     )
     target_include_directories(application_example_components_tests PRIVATE
@@ -64,7 +64,7 @@ endif()
 # Synchronization and Recall in the Workspace window; runs under the race checker too.
 dorvo2_add_test(application_synchronization_tests QT
     SOURCES SynchronizationTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_window
     LABELS concurrency
     TIMEOUT 180
 )
@@ -78,7 +78,7 @@ set_property(TEST application_synchronization_tests APPEND PROPERTY ENVIRONMENT
 # Devices pulled and plugged in again while the Workspace runs.
 dorvo2_add_test(application_device_change_tests QT
     SOURCES DeviceChangeTests.cpp ReplugScenario.h
-    LIBS dorvo2_workspace
+    LIBS dorvo2_window
     TIMEOUT 120
 )
 dorvo2_use_recording_component(application_device_change_tests)
@@ -86,7 +86,7 @@ dorvo2_use_recording_component(application_device_change_tests)
 # The same through the fixture's JACK server.
 dorvo2_add_test(application_replug_jack_tests QT
     SOURCES ReplugJackTests.cpp ReplugScenario.h
-    LIBS dorvo2_workspace dorvo2_jack_test_client
+    LIBS dorvo2_window dorvo2_jack_test_client
     TIMEOUT 120
 )
 target_include_directories(application_replug_jack_tests
@@ -98,7 +98,7 @@ dorvo2_require_jackd(application_replug_jack_tests)
 # runs alone: the xruns must be the test's own, and its timing must not fight another test.
 dorvo2_add_test(application_thru_xrun_jack_tests
     SOURCES ThruXrunJackTests.cpp
-    LIBS dorvo2_application dorvo2_jack_test_client
+    LIBS dorvo2_services dorvo2_jack_test_client
     TIMEOUT 300)
 target_include_directories(application_thru_xrun_jack_tests
     PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform/winmm)
@@ -108,3 +108,11 @@ target_compile_definitions(application_thru_xrun_jack_tests PRIVATE
 set_tests_properties(application_thru_xrun_jack_tests PROPERTIES RUN_SERIAL TRUE)
 set_property(TEST application_thru_xrun_jack_tests APPEND PROPERTY ENVIRONMENT
              JACK_DEFAULT_SERVER=${DORVO2_JACK_SERVER}-xrun DORVO2_MIDI=jack)
+
+# The Workspace model without widgets: the program links no widget library.
+dorvo2_add_test(application_workspace_model_tests
+    SOURCES WorkspaceModelTests.cpp
+    LIBS dorvo2_workspace Qt6::Test
+    TIMEOUT 120
+)
+dorvo2_use_recording_component(application_workspace_model_tests)

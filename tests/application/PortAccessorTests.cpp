@@ -29,7 +29,7 @@ protected:
     }
 
     TVirtualMIDIPortAccessor& accessor() { return *ports->accessor; }
-    bool apply(const Selection& selection) { return accessor().applySelection(selection, nullptr); }
+    bool apply(const Selection& selection) { return accessor().applySelection(selection); }
     QString entry(int direction, const std::string& device) {
         return WorkspacePorts::entry(ports->devicePort(direction, device), device);
     }
@@ -179,7 +179,7 @@ TEST_F(PortAccessorTest, AKeptWorkspaceListOnlyOpensAndClosesPorts) {
     const QUuid in1 = ports->id(kIn, kLoopback1);
     accessor().setWorkspacePorts(kIn, {docIn});
     accessor().setRemapTable(kIn, {{docIn, {in1}}});
-    accessor().applySelection(ports->select({kLoopback1, kLoopback2}, {}), nullptr,
+    accessor().applySelection(ports->select({kLoopback1, kLoopback2}, {}),
                               TVirtualMIDIPortAccessor::WorkspaceList::Keep, true);
     EXPECT_TRUE(ports->isOpen(kIn, kLoopback2));
     EXPECT_EQ(accessor().workspacePorts(kIn), QList<QUuid>{docIn});
@@ -187,14 +187,14 @@ TEST_F(PortAccessorTest, AKeptWorkspaceListOnlyOpensAndClosesPorts) {
     EXPECT_EQ(ports->listed(kIn, &ids), QStringList{entry(kIn, kLoopback1)});
     EXPECT_EQ(ids, QList<QUuid>{docIn});
 
-    accessor().applySelection(ports->select({kLoopback2}, {}), nullptr,
+    accessor().applySelection(ports->select({kLoopback2}, {}),
                               TVirtualMIDIPortAccessor::WorkspaceList::Keep);
     EXPECT_EQ(accessor().workspacePorts(kIn), QList<QUuid>{docIn});
     EXPECT_FALSE(ports->isOpen(kIn, kLoopback1));
     EXPECT_TRUE(ports->listed(kIn).isEmpty());
 
     // Emptied maps: components see nothing until the next apply.
-    accessor().applySelection(ports->select({kLoopback1}, {}), nullptr,
+    accessor().applySelection(ports->select({kLoopback1}, {}),
                               TVirtualMIDIPortAccessor::WorkspaceList::Keep);
     EXPECT_EQ(ports->listed(kIn).size(), 1);
     accessor().clearWorkspaceMaps();
@@ -203,8 +203,8 @@ TEST_F(PortAccessorTest, AKeptWorkspaceListOnlyOpensAndClosesPorts) {
     // Positions the machine does not have are ignored with a check warning.
     WarningCapture warnings;
     const Selection withStrangers{QList<int>{-1, ports->index(kIn, kLoopback1), 99}, {}};
-    EXPECT_FALSE(accessor().applySelection(withStrangers, nullptr,
-                                           TVirtualMIDIPortAccessor::WorkspaceList::Keep));
+    EXPECT_FALSE(
+        accessor().applySelection(withStrangers, TVirtualMIDIPortAccessor::WorkspaceList::Keep));
     EXPECT_TRUE(ports->isOpen(kIn, kLoopback1));
     EXPECT_EQ(warnings.messages.size(), 2);
 }

@@ -43,7 +43,7 @@ inline void expectReplugWorks(const ReplugDevices& devices) {
     TVirtualMIDIPortAccessor::Selection selection;
     selection[kIn] = {source};
     selection[kOut] = {output};
-    ports.applyPortSelection(selection, {true, source + 1, output + 1}, &window);
+    ports.applyPortSelection(selection, {true, source + 1, output + 1});
     const QUuid sourceId = ports.systemIds(kIn).at(source);
     auto selected = [&](const std::string& name) {
         const int index = machineIndex(ports, kIn, name);

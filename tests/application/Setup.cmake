@@ -5,14 +5,15 @@ dorvo2_add_test(application_setup_tests QT
         SetupItemTests.cpp
         SetupTestSupport.h
         ThruScenario.h
-    LIBS dorvo2_setup
+        TUserMessageTests.cpp
+    LIBS dorvo2_window
     TIMEOUT 180
 )
 
 # MIDI Thru through the fixture's JACK server.
 dorvo2_add_test(application_thru_jack_tests QT
     SOURCES ThruJackTests.cpp SetupTestSupport.h ThruScenario.h
-    LIBS dorvo2_setup dorvo2_jack_test_client
+    LIBS dorvo2_window dorvo2_jack_test_client
     TIMEOUT 120
 )
 target_include_directories(application_thru_jack_tests
@@ -24,18 +25,18 @@ dorvo2_add_test(application_setup_dialog_tests QT
     SOURCES
         SetupDialogTests.cpp
         SetupWindowTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_window
     TIMEOUT 180
 )
 dorvo2_use_recording_component(application_setup_dialog_tests)
 
 # Screenshots of the setup dialog's pages under Xvfb, kept in the build folder.
 add_executable(dorvo2_setup_screenshots SetupScreenshots.cpp ScreenCapture.cpp ScreenCapture.h)
-target_link_libraries(dorvo2_setup_screenshots PRIVATE dorvo2_workspace)
+target_link_libraries(dorvo2_setup_screenshots PRIVATE dorvo2_window)
 dorvo2_warnings(dorvo2_setup_screenshots)
 dorvo2_add_test(application_setup_screenshot_tests QT
     SOURCES SetupScreenshotTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_window
     TIMEOUT 180
 )
 dorvo2_use_recording_component(application_setup_screenshot_tests)

@@ -36,6 +36,9 @@ public:
     WorkspacePorts() {
         host->setWorkspaceWindow(&workspace);
         accessor = std::make_unique<TVirtualMIDIPortAccessor>(host, host->machinePortAccessor());
+        // As the window does: the accessor's warnings become user messages.
+        accessor->setWarningHandler(
+            [](const QString& text) { TUserMessage::warning(nullptr, text); });
         host->setPortListSource(accessor.get());
     }
     ~WorkspacePorts() {

@@ -10,6 +10,7 @@
 #include "SetupDlg.h"
 #include "ShellTestSupport.h"
 #include "TVirtualMIDIPortAccessor.h"
+#include "TWorkspaceMenus.h"
 
 #include <QComboBox>
 #include <QDockWidget>
@@ -157,8 +158,8 @@ TEST_F(SetupWindowTest, ANewWorkspaceComesFromTheDefaultsWithoutTheDialog) {
     child<QPushButton>("buttonCancel")->click();
     // "Modify Workspace..." opens it on the Workspace page.
     child<QTabWidget>("setupTab")->setCurrentIndex(2);
-    QMenu* menu = window->createSpaceMenu(window.get());
-    window->actOnSpaceMenu(menu->actions().first());
+    QMenu* menu = TWorkspaceMenus(*window).createSpaceMenu(window.get());
+    TWorkspaceMenus(*window).actOnSpaceMenu(menu->actions().first());
     EXPECT_TRUE(dialog()->isVisible());
     EXPECT_EQ(currentPage()->objectName(), "workspacePage");
     delete menu;

@@ -6,13 +6,13 @@ dorvo2_add_test(application_shell_tests QT
         PreferencesTests.cpp
         ShellTestSupport.h
         WorkspaceWindowTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_shell
 )
 
 # The real program, started as separate processes.
 dorvo2_add_test(application_startup_tests QT
     SOURCES StartupProcessTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_shell
     TIMEOUT 300
 )
 target_compile_definitions(application_startup_tests PRIVATE DORVO2_BINARY="$<TARGET_FILE:dorvo2>")
@@ -20,11 +20,11 @@ add_dependencies(application_startup_tests dorvo2)
 
 # Screenshots of the real windows under Xvfb, kept in the build folder.
 add_executable(dorvo2_shell_screenshots ShellScreenshots.cpp ScreenCapture.cpp ScreenCapture.h)
-target_link_libraries(dorvo2_shell_screenshots PRIVATE dorvo2_workspace)
+target_link_libraries(dorvo2_shell_screenshots PRIVATE dorvo2_shell)
 dorvo2_warnings(dorvo2_shell_screenshots)
 dorvo2_add_test(application_screenshot_tests QT
     SOURCES ScreenshotTests.cpp
-    LIBS dorvo2_workspace
+    LIBS dorvo2_shell
     TIMEOUT 180
 )
 target_compile_definitions(application_screenshot_tests PRIVATE

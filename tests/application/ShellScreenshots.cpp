@@ -60,7 +60,7 @@ bool saveRecallScreens(ApplicationWindow& window, const QDir& folder) {
     TVirtualMIDIPortAccessor::Selection selection;
     for (int direction : {0, 1})
         selection[direction] = {dorvo2test::machineIndex(ports, direction, vm::kDemoSynthName)};
-    ports.applyPortSelection(selection, {}, &window);
+    ports.applyPortSelection(selection, {});
     const QList<QPair<const char*, int>> synths = {{"Lead", 2}, {"Bass", 1}, {"Pads", 0}};
     for (const auto& [name, group] : synths) {
         CVEXWrapper* component = window.addComponent(*synth, name);

@@ -11,6 +11,7 @@
 #include "TFileDialog.h"
 #include "TSyncThread.h"
 #include "TSynchronizer.h"
+#include "TWorkspaceMenus.h"
 #include "TestEnvironment.h"
 #include "cancelTotalRecall.h"
 #include "singleProgress.h"
@@ -165,8 +166,9 @@ TEST_F(SynchronizationTest, TheConfirmationListsWhatTakesPartAndHow) {
                             dialog.close();
                             return true;
                         })});
-    window->actOnComponentMenu(window->components()[1], [&] {
-        QMenu* menu = window->createComponentMenu(window->components()[1], window.get());
+    TWorkspaceMenus(*window).actOnComponentMenu(window->components()[1], [&] {
+        QMenu* menu =
+            TWorkspaceMenus(*window).createComponentMenu(window->components()[1], window.get());
         for (QAction* action : menu->actions())
             if (action->text() == "Synchronize...")
                 return action;

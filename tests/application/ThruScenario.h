@@ -40,7 +40,7 @@ public:
     void apply(bool on, const std::string& input, const std::string& output) {
         m_ports.accessor->applyPortSelection(
             m_ports.select({m_devices.source, m_devices.observer}, {m_devices.thruOutput}),
-            m_ports.thru(on, input, output), nullptr);
+            m_ports.thru(on, input, output));
     }
     void applyBoth(bool on) { apply(on, m_devices.source, m_devices.thruOutput); }
     const ThruDevices& devices() const { return m_devices; }

@@ -9,6 +9,7 @@
 #include "SetupDlg.h"
 #include "ShellTestSupport.h"
 #include "TWinMIDIPortAccessor.h"
+#include "TWorkspaceMenus.h"
 #include "TestEnvironment.h"
 #include "noCancelProgresss.h"
 
@@ -222,10 +223,10 @@ TEST_F(WorkspaceContentsTest, IconsFollowTheListOrderOrTheNamesWhenSorting) {
         EXPECT_TRUE(IsEqualGUID(element->entry().classId, CLSID_RecordingComponent));
     }
 
-    std::unique_ptr<QMenu> space(window->createSpaceMenu(window.get()));
+    std::unique_ptr<QMenu> space(TWorkspaceMenus(*window).createSpaceMenu(window.get()));
     for (QAction* action : space->actions())
         if (action->text() == "Arrange by Name")
-            window->actOnSpaceMenu(action);
+            TWorkspaceMenus(*window).actOnSpaceMenu(action);
     window->rearrangeIcons();
     EXPECT_EQ(viewOrder(window->iconView()), (QStringList{"Alpha", "Mid", "Zeta"}));
     EXPECT_EQ(namesOf(window->components()), (QStringList{"Zeta", "Alpha", "Mid"}));
@@ -235,7 +236,7 @@ TEST_F(WorkspaceContentsTest, IconsFollowTheListOrderOrTheNamesWhenSorting) {
     // Beyond ten components the keys still sort as numbers.
     for (int i = 0; i < 9; ++i)
         window->addComponent(recordingEntry(), QString("N%1").arg(i));
-    window->actOnSpaceMenu(space->actions()[1]);
+    TWorkspaceMenus(*window).actOnSpaceMenu(space->actions()[1]);
     window->rearrangeIcons();
     EXPECT_EQ(viewOrder(window->iconView()), namesOf(window->components()));
     window->setupDialog()->hide();

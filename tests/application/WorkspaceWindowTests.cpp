@@ -6,6 +6,7 @@
 #include "HostingTestSupport.h"
 #include "ShellTestSupport.h"
 #include "TDocuSaveLoad.h"
+#include "TWorkspaceMenus.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -231,8 +232,8 @@ TEST_F(RenameTest, AnEmptyNameIsRefused) {
 }
 
 TEST_F(RenameTest, SortedViewFollowsTheNewName) {
-    QMenu* space = window->createSpaceMenu(window.get());
-    window->actOnSpaceMenu(entryTitled(space, "Arrange by Name"));
+    QMenu* space = TWorkspaceMenus(*window).createSpaceMenu(window.get());
+    TWorkspaceMenus(*window).actOnSpaceMenu(entryTitled(space, "Arrange by Name"));
     delete space;
     ASSERT_TRUE(window->isSorting());
     processEventsFor(150); // the rearrangement runs 100 ms later
@@ -246,7 +247,7 @@ TEST_F(WorkspaceWindowTest, ComponentMenuWithoutSynchronization) {
     control.behaviour.hasSync1 = control.behaviour.hasSync2 = FALSE;
     control.apply();
     CVEXWrapper* synth = window->addComponent(recordingEntry(), "Synth");
-    std::unique_ptr<QMenu> menu(window->createComponentMenu(synth, window.get()));
+    std::unique_ptr<QMenu> menu(TWorkspaceMenus(*window).createComponentMenu(synth, window.get()));
     QStringList texts;
     for (QAction* action : menu->actions())
         texts.append(action->isSeparator() ? "-" : action->text());
@@ -257,7 +258,7 @@ TEST_F(WorkspaceWindowTest, ComponentMenuWithoutSynchronization) {
     EXPECT_FALSE(entryTitled(menu.get(), "Recall Enabled")->isEnabled());
 
     MessageRecorder declines(QMessageBox::No);
-    window->actOnComponentMenu(synth, entryTitled(menu.get(), "Remove..."));
+    TWorkspaceMenus(*window).actOnComponentMenu(synth, entryTitled(menu.get(), "Remove..."));
     ASSERT_EQ(declines.requests.size(), 1);
     EXPECT_EQ(declines.requests[0].text,
               "Are you sure you want to remove \"Synth\" component?\n\nPressing Yes will "
@@ -269,9 +270,9 @@ TEST_F(WorkspaceWindowTest, RemovingAConfirmedComponentMarksTheDocument) {
     CVEXWrapper* synth = window->addComponent(recordingEntry(), "Synth");
     window->addComponent(recordingEntry(), "Mixer");
     window->setModified(false);
-    std::unique_ptr<QMenu> menu(window->createComponentMenu(synth, window.get()));
+    std::unique_ptr<QMenu> menu(TWorkspaceMenus(*window).createComponentMenu(synth, window.get()));
     MessageRecorder agrees(QMessageBox::Yes);
-    window->actOnComponentMenu(synth, entryTitled(menu.get(), "Remove..."));
+    TWorkspaceMenus(*window).actOnComponentMenu(synth, entryTitled(menu.get(), "Remove..."));
     ASSERT_EQ(window->components().size(), 1);
     EXPECT_EQ(window->components()[0]->instanceName(), "Mixer");
     EXPECT_TRUE(window->isModified());
@@ -282,7 +283,7 @@ TEST_F(WorkspaceWindowTest, RemovingAConfirmedComponentMarksTheDocument) {
 
 TEST_F(WorkspaceWindowTest, SpaceMenuArrangementAndSorting) {
     auto entries = [&] {
-        std::unique_ptr<QMenu> menu(window->createSpaceMenu(window.get()));
+        std::unique_ptr<QMenu> menu(TWorkspaceMenus(*window).createSpaceMenu(window.get()));
         QStringList texts;
         for (QAction* action : menu->actions())
             texts.append((action->isSeparator() ? "-" : action->text()) +
@@ -292,12 +293,12 @@ TEST_F(WorkspaceWindowTest, SpaceMenuArrangementAndSorting) {
     EXPECT_EQ(entries(), (QStringList{"Modify Workspace...", "Arrange by Name", "-",
                                       "Left To Right*", "Top To Bottom"}));
     {
-        std::unique_ptr<QMenu> menu(window->createSpaceMenu(window.get()));
-        window->actOnSpaceMenu(entryTitled(menu.get(), "Left To Right"));
+        std::unique_ptr<QMenu> menu(TWorkspaceMenus(*window).createSpaceMenu(window.get()));
+        TWorkspaceMenus(*window).actOnSpaceMenu(entryTitled(menu.get(), "Left To Right"));
         EXPECT_FALSE(window->isModified()); // the current arrangement: nothing to do
-        window->actOnSpaceMenu(entryTitled(menu.get(), "Top To Bottom"));
+        TWorkspaceMenus(*window).actOnSpaceMenu(entryTitled(menu.get(), "Top To Bottom"));
         EXPECT_TRUE(window->isModified());
-        window->actOnSpaceMenu(entryTitled(menu.get(), "Arrange by Name"));
+        TWorkspaceMenus(*window).actOnSpaceMenu(entryTitled(menu.get(), "Arrange by Name"));
     }
     EXPECT_EQ(entries(), (QStringList{"Modify Workspace...", "Arrange by Name*", "-",
                                       "Left To Right", "Top To Bottom*"}));
@@ -308,21 +309,21 @@ TEST_F(WorkspaceWindowTest, SpaceMenuArrangementAndSorting) {
 }
 
 TEST(RecallMenuTest, EmptyPartsGiveNoEntries) {
-    const auto entries = ApplicationWindow::recallMenuEntries("Patch;;Global;Drums;");
+    const auto entries = TWorkspaceMenus::recallMenuEntries("Patch;;Global;Drums;");
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[0], qMakePair(QString("Patch"), DWORD(0)));
     EXPECT_EQ(entries[1], qMakePair(QString("Global"), DWORD(1)));
     EXPECT_EQ(entries[2], qMakePair(QString("Drums"), DWORD(2)));
-    EXPECT_TRUE(ApplicationWindow::recallMenuEntries(";;").isEmpty());
+    EXPECT_TRUE(TWorkspaceMenus::recallMenuEntries(";;").isEmpty());
     // Values stop at the mask's top bit.
-    EXPECT_EQ(ApplicationWindow::recallMenuEntries(QString("x;").repeated(40)).size(), 33);
+    EXPECT_EQ(TWorkspaceMenus::recallMenuEntries(QString("x;").repeated(40)).size(), 33);
 }
 
 TEST(RecallMenuTest, ToggleModeFlipsBitsOtherwiseTheMaskIsTheChoice) {
-    EXPECT_EQ(ApplicationWindow::recallMaskAfterChoice(0x5, 0, 0x2), 0x2u);
-    EXPECT_EQ(ApplicationWindow::recallMaskAfterChoice(0x5, 0x80000000u, 0x2), 0x7u);
-    EXPECT_EQ(ApplicationWindow::recallMaskAfterChoice(0x7, 0x80000000u, 0x2), 0x5u);
-    EXPECT_EQ(ApplicationWindow::recallMaskAfterChoice(0x7, 0x80000000u, 0), 0u);
+    EXPECT_EQ(TWorkspaceMenus::recallMaskAfterChoice(0x5, 0, 0x2), 0x2u);
+    EXPECT_EQ(TWorkspaceMenus::recallMaskAfterChoice(0x5, 0x80000000u, 0x2), 0x7u);
+    EXPECT_EQ(TWorkspaceMenus::recallMaskAfterChoice(0x7, 0x80000000u, 0x2), 0x5u);
+    EXPECT_EQ(TWorkspaceMenus::recallMaskAfterChoice(0x7, 0x80000000u, 0), 0u);
 }
 
 TEST_F(WorkspaceWindowTest, ThruToolBarFloatsBorderlessOnTopAndDocksBack) {

@@ -41,7 +41,7 @@ TPortRemapping::Lists TPortRemapping::prepare(int direction, Form form) {
     return lists;
 }
 
-bool TPortRemapping::apply(const Choices& choices, QWidget* messageParent) {
+bool TPortRemapping::apply(const Choices& choices) {
     bool changed = false;
     TVirtualMIDIPortAccessor::Selection selection;
     for (int direction = kIn; direction <= kOut; ++direction) {
@@ -53,16 +53,15 @@ bool TPortRemapping::apply(const Choices& choices, QWidget* messageParent) {
         m_ports.setDocumentPortNames(direction, {});
     }
     if (changed || m_ports.openFailure())
-        m_ports.applySelection(selection, messageParent,
-                               TVirtualMIDIPortAccessor::WorkspaceList::Keep, true);
+        m_ports.applySelection(selection, TVirtualMIDIPortAccessor::WorkspaceList::Keep, true);
     return changed;
 }
 
-bool TPortRemapping::applyQuietly(QWidget* messageParent) {
+bool TPortRemapping::applyQuietly() {
     Choices choices;
     for (int direction = kIn; direction <= kOut; ++direction)
         choices[direction] = prepare(direction, Form::AfterLoad).chosen;
-    return apply(choices, messageParent);
+    return apply(choices);
 }
 
 bool TPortRemapping::takeChoice(int direction, const QUuid& documentId, int chosen) {

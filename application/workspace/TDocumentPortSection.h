@@ -9,8 +9,6 @@
 #include <QStringList>
 #include <array>
 
-class QWidget;
-
 class TDocumentPortSection {
 public:
     // The names of the document ports that could not be given a machine port, per direction.
@@ -22,10 +20,10 @@ public:
     // The Workspace's ports with their re-mapping entries and their texts.
     xdw::PortSection write();
     // The Workspace's port list and re-mapping from the document. When every document port
-    // finds its own machine port, the ports are opened for the Workspace (warnings about ports
-    // that cannot be opened go to messageParent) and nothing is missing; otherwise the
+    // finds its own machine port, the ports are opened for the Workspace (ports that cannot be
+    // opened are reported through the accessor) and nothing is missing; otherwise the
     // components see no ports until the re-mapping and the missing ports' names are given.
-    MissingPorts read(const xdw::PortSection& section, QWidget* messageParent);
+    MissingPorts read(const xdw::PortSection& section);
     // "Following MIDI port(s) could not be found." with the names per direction; empty when
     // nothing is missing.
     static QString missingPortsText(const MissingPorts& missing);

@@ -3,6 +3,7 @@
 #include "ApplicationWindow.h"
 #include "LongPathName.h"
 #include "ShellLog.h"
+#include "WindowForward.h"
 
 #include <QApplication>
 #include <QFile>
@@ -95,7 +96,7 @@ void TProgramEventFilter::bringFrontWindowForward() {
         front->activateWindow();
     } else {
         front = m_workspaceWindow;
-        m_workspaceWindow->bringWindowForward(front);
+        dorvo::bringWindowForward(front);
     }
     qCDebug(lcShell, "brought %s to the front", qPrintable(describe(front)));
 }

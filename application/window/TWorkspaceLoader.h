@@ -25,6 +25,9 @@ public:
     // the document is of another version, or it is damaged (the part before the damage is
     // loaded then).
     HRESULT load(QDataStream& stream, bool quiet);
+    // The document named on the command line: a name without the document extension, or a
+    // file that cannot be read, is refused with a message (E_FAIL); else as load().
+    HRESULT loadFile(const QString& path, const QString& extension);
 
 private:
     void report(const QString& text);

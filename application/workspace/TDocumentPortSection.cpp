@@ -85,8 +85,7 @@ xdw::ThruSection TDocumentPortSection::writeThru() {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
-TDocumentPortSection::MissingPorts TDocumentPortSection::read(const xdw::PortSection& section,
-                                                              QWidget* messageParent) {
+TDocumentPortSection::MissingPorts TDocumentPortSection::read(const xdw::PortSection& section) {
     MissingPorts missing;
     TVirtualMIDIPortAccessor::Selection selection;
     for (int direction = kIn; direction <= kOut; ++direction)
@@ -94,8 +93,7 @@ TDocumentPortSection::MissingPorts TDocumentPortSection::read(const xdw::PortSec
     if (missing[kIn].isEmpty() && missing[kOut].isEmpty()) {
         for (int direction = kIn; direction <= kOut; ++direction)
             m_ports.setDocumentPortNames(direction, {});
-        m_ports.applySelection(selection, messageParent,
-                               TVirtualMIDIPortAccessor::WorkspaceList::Keep, true);
+        m_ports.applySelection(selection, TVirtualMIDIPortAccessor::WorkspaceList::Keep, true);
     } else {
         m_ports.clearWorkspaceMaps();
     }

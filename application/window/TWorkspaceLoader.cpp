@@ -14,6 +14,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDataStream>
+#include <QFile>
 #include <QIODevice>
 #include <QLabel>
 #include <QListWidget>
@@ -121,14 +122,13 @@ void TWorkspaceLoader::report(const QString& text) {
 
 void TWorkspaceLoader::applyPorts(const xdw::PortSection& section) {
     TVirtualMIDIPortAccessor& ports = *m_window.portAccessor();
-    const TDocumentPortSection::MissingPorts missing =
-        TDocumentPortSection(ports).read(section, &m_window);
+    const TDocumentPortSection::MissingPorts missing = TDocumentPortSection(ports).read(section);
     const QString text = TDocumentPortSection::missingPortsText(missing);
     if (text.isEmpty())
         return;
     report(text);
     if (m_quiet)
-        TPortRemapping(ports).applyQuietly(&m_window);
+        TPortRemapping(ports).applyQuietly();
     else
         m_window.runRemapDialog(TPortRemapping::Form::AfterLoad);
 }
@@ -201,4 +201,22 @@ void TWorkspaceLoader::applyRecallEnabled(const QList<qint32>& values,
             component->refreshIcon();
         }
     }
+}
+
+HRESULT TWorkspaceLoader::loadFile(const QString& path, const QString& extension) {
+    if (!path.endsWith(extension, Qt::CaseInsensitive)) {
+        TUserMessage::critical(
+            &m_window, ApplicationWindow::tr("Could not open '%1' Wrong Format.").arg(path));
+        return E_FAIL;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        TUserMessage::critical(&m_window,
+                               ApplicationWindow::tr("Could not open '%1' for reading: %2")
+                                   .arg(path, file.errorString()));
+        return E_FAIL;
+    }
+    QDataStream stream(&file);
+    stream.setVersion(QDataStream::Qt_3_3);
+    return load(stream, false);
 }

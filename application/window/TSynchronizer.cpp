@@ -9,6 +9,7 @@
 #include "SetupDlg.h"
 #include "TSyncThread.h"
 #include "TUserMessage.h"
+#include "TWorkspaceMenus.h"
 #include "cancelTotalRecall.h"
 #include "singleProgress.h"
 
@@ -108,7 +109,7 @@ bool TSynchronizer::overrideOffline(QWidget* owner, CVEXWrapper* component) {
 
 QString TSynchronizer::recallDescription(const QString& itemNames, quint32 mask, quint32 mode) {
     // The items as "Configure Recall" offers them: the first for no mask, then a bit each.
-    const auto entries = ApplicationWindow::recallMenuEntries(itemNames);
+    const auto entries = TWorkspaceMenus::recallMenuEntries(itemNames);
     if (entries.isEmpty())
         return QString();
     if (mask == 0)

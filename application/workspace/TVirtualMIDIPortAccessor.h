@@ -19,9 +19,9 @@
 #include <QStringList>
 #include <QUuid>
 #include <array>
+#include <functional>
 
 class ClientIUnknown;
-class QWidget;
 
 class TVirtualMIDIPortAccessor : public TMIDIPortAccessor {
 public:
@@ -95,15 +95,20 @@ public:
 
     // ---- Changing the Workspace's ports ----
 
+    // Receives what the user should read about the ports (the window shows it); without a
+    // handler such messages go to the log.
+    void setWarningHandler(std::function<void(const QString&)> handler) {
+        m_warningHandler = std::move(handler);
+    }
+
     // The setup dialog's apply: the selection, then the Thru settings. True when the
     // selection changed.
-    bool applyPortSelection(const Selection& selection, const ThruSettings& thru,
-                            QWidget* messageParent);
+    bool applyPortSelection(const Selection& selection, const ThruSettings& thru);
     // Closes the ports that are no longer selected and opens the selected ones that are not
-    // open (also ones that failed before); the names of ports that cannot be opened are shown
-    // in one warning. Components see the new ports at once and are notified. True when the
-    // selection changed.
-    bool applySelection(const Selection& selection, QWidget* messageParent,
+    // open (also ones that failed before); the names of ports that cannot be opened go to the
+    // warning handler in one message. Components see the new ports at once and are notified. True
+    // when the selection changed.
+    bool applySelection(const Selection& selection,
                         WorkspaceList workspaceList = WorkspaceList::Update,
                         bool forceRebuild = false);
     // Replaces the Thru route by the one of the settings (when both ports are chosen) and
@@ -135,7 +140,7 @@ private:
     bool openSelected(int direction, QStringList& failedNames);
     void dropWorkspacePortsOf(int direction, const QUuid& systemPort);
     void joinWorkspacePorts(int direction, const QUuid& systemPort);
-    void reportOpenFailures(const QStringList (&failedNames)[kDirections], QWidget* parent);
+    void reportOpenFailures(const QStringList (&failedNames)[kDirections]);
 
     PortMaps workspaceMapsOfOpenPorts();
     void replaceWorkspaceMaps(PortMaps maps);
@@ -156,6 +161,7 @@ private:
     void followMovedPorts(int direction, const QList<OpenPort>& before);
 
     ClientIUnknown* const m_hostObject;
+    std::function<void(const QString&)> m_warningHandler;
     TMIDIPortAccessor* const m_systemPorts;
     QList<QUuid> m_systemIds[kDirections];
     QList<QUuid> m_workspacePorts[kDirections];

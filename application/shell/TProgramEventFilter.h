@@ -8,10 +8,10 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 #include <functional>
 
 class ApplicationWindow;
-class QWidget;
 
 class TProgramEventFilter : public QObject {
     Q_OBJECT

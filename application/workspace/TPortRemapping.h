@@ -9,8 +9,6 @@
 #include <QStringList>
 #include <array>
 
-class QWidget;
-
 class TPortRemapping {
 public:
     // After a load whose ports were not all found, the document's own port names are shown;
@@ -36,10 +34,10 @@ public:
     // re-mapping tables; document ports left without a machine port leave the Workspace. The
     // ports are opened again when anything changed or a port failed to open before. True when
     // anything changed.
-    bool apply(const Choices& choices, QWidget* messageParent);
+    bool apply(const Choices& choices);
     // A load without the dialog: every document port keeps what it resolves to, and those
     // that resolve to no machine port leave the Workspace.
-    bool applyQuietly(QWidget* messageParent);
+    bool applyQuietly();
 
 private:
     bool takeChoice(int direction, const QUuid& documentId, int chosen);

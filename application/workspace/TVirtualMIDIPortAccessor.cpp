@@ -2,7 +2,6 @@
 
 #include "ClientIUnknown.h"
 #include "DorvoAssert.h"
-#include "TUserMessage.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -174,14 +173,13 @@ QStringList TVirtualMIDIPortAccessor::displayTexts(int direction) {
 // ---- Applying a selection ---------------------------------------------------------------------
 
 bool TVirtualMIDIPortAccessor::applyPortSelection(const Selection& selection,
-                                                  const ThruSettings& thru,
-                                                  QWidget* messageParent) {
-    const bool changed = applySelection(selection, messageParent);
+                                                  const ThruSettings& thru) {
+    const bool changed = applySelection(selection);
     applyThruSettings(thru);
     return changed;
 }
 
-bool TVirtualMIDIPortAccessor::applySelection(const Selection& selection, QWidget* messageParent,
+bool TVirtualMIDIPortAccessor::applySelection(const Selection& selection,
                                               WorkspaceList workspaceList, bool forceRebuild) {
     bool changed = false;
     for (int direction = kInput; direction < kDirections; ++direction)
@@ -199,7 +197,7 @@ bool TVirtualMIDIPortAccessor::applySelection(const Selection& selection, QWidge
     }
     m_openFailure = !failedNames[kInput].isEmpty() || !failedNames[kOutput].isEmpty();
     if (m_openFailure)
-        reportOpenFailures(failedNames, messageParent);
+        reportOpenFailures(failedNames);
     return changed;
 }
 
@@ -296,8 +294,7 @@ void TVirtualMIDIPortAccessor::joinWorkspacePorts(int direction, const QUuid& sy
     ports.append(systemPort);
 }
 
-void TVirtualMIDIPortAccessor::reportOpenFailures(const QStringList (&failedNames)[kDirections],
-                                                  QWidget* parent) {
+void TVirtualMIDIPortAccessor::reportOpenFailures(const QStringList (&failedNames)[kDirections]) {
     QString text = translated("Following MIDI ports can not be opened at this time.");
     for (int direction = kInput; direction < kDirections; ++direction) {
         if (failedNames[direction].isEmpty())
@@ -306,7 +303,10 @@ void TVirtualMIDIPortAccessor::reportOpenFailures(const QStringList (&failedName
                 (isOutput(direction) ? QStringLiteral("Out") : QStringLiteral("In")) +
                 QStringLiteral("put:\n") + failedNames[direction].join(QStringLiteral("\n"));
     }
-    TUserMessage::warning(parent, text);
+    if (m_warningHandler)
+        m_warningHandler(text);
+    else
+        qWarning("%s", qPrintable(text));
 }
 
 // ---- The components' view ---------------------------------------------------------------------
