@@ -6,6 +6,8 @@
 #include "TVirtualMIDIPortAccessor.h"
 #include "TWinMIDIPortAccessor.h"
 
+#include <dorvo/winreg.h>
+
 #include <QMutexLocker>
 #include <QTimer>
 #include <mutex>
@@ -16,6 +18,8 @@ namespace {
 constexpr int kDeviceSettleMs = 250;
 // The model that hears of plugged and pulled devices: the MIDI layer tells one listener.
 TWorkspaceModel* deviceListener = nullptr;
+// The same for problems with the registry's files.
+TWorkspaceModel* registryListener = nullptr;
 
 } // namespace
 
@@ -24,7 +28,32 @@ TWorkspaceModel::TWorkspaceModel(QObject* parent) : QObject(parent) {
     if (!DORVO_CHECK_TEXT(m_hostObject, "m_hostObject"))
         return;
     m_hostObject->setWorkspaceWindow(this);
+    listenForRegistryProblems();
     createPorts();
+}
+
+void TWorkspaceModel::listenForRegistryProblems() {
+    registryListener = this;
+    // Any thread; the destructor ends the calls, and a call already queued dies with the model.
+    DorvoRegSetProblemHandler(
+        [](const char* message, void* context) {
+            auto* model = static_cast<TWorkspaceModel*>(context);
+            const QString problem = QString::fromUtf8(message);
+            QMetaObject::invokeMethod(
+                model, [model, problem] { model->reportRegistryProblem(problem); },
+                Qt::QueuedConnection);
+        },
+        this);
+}
+
+void TWorkspaceModel::reportRegistryProblem(const QString& problem) {
+    if (m_registryProblemsShown.contains(problem))
+        return;
+    m_registryProblemsShown.insert(problem);
+    emit warning(tr("The registry could not be read completely:\n%1\n\nInstalled components may "
+                    "be missing from the list. The file was left as it is; once it is mended or "
+                    "removed, the components can be registered again.")
+                     .arg(problem));
 }
 
 void TWorkspaceModel::createPorts() {
@@ -62,6 +91,10 @@ TWorkspaceModel::~TWorkspaceModel() {
     if (deviceListener == this) {
         TWinMIDIPortAccessor::setDevicesChangedHandler({});
         deviceListener = nullptr;
+    }
+    if (registryListener == this) {
+        DorvoRegSetProblemHandler(nullptr, nullptr);
+        registryListener = nullptr;
     }
     // Every instance goes while the host object still lives.
     clear();

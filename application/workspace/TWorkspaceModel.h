@@ -10,6 +10,7 @@
 #include <QList>
 #include <QObject>
 #include <QRecursiveMutex>
+#include <QSet>
 #include <QString>
 
 class ClientIUnknown;
@@ -61,7 +62,8 @@ signals:
     // Before the instance goes; it is still connected.
     void instanceRemoving(TComponentInstance* instance);
     void instanceRenamed(TComponentInstance* instance);
-    // A message for the user from the model's own work (ports that could not be opened).
+    // A message for the user from the model's own work: ports that could not be opened, a
+    // registry file that could not be read (each problem once).
     void warning(const QString& text);
     // Devices were plugged or pulled: the machine's ports should be listed again. Comes once
     // the changes have settled (a hub with several ports changes them one after another).
@@ -74,6 +76,8 @@ public:
 private:
     void createPorts();
     void listenForDeviceChanges();
+    void listenForRegistryProblems();
+    void reportRegistryProblem(const QString& problem);
     void takeOut(TComponentInstance* instance);
     void dropComponentPorts(const IUnknown* component);
     void destroyInstance(TComponentInstance* instance);
@@ -84,4 +88,5 @@ private:
     QList<TComponentInstance*> m_instances;
     mutable QRecursiveMutex m_lock;
     QTimer* m_deviceSettle = nullptr;
+    QSet<QString> m_registryProblemsShown;
 };

@@ -2,6 +2,7 @@
 
 #include "HiveParser.h"
 #include "HiveWriter.h"
+#include "ProblemReports.h"
 #include "RegistryFolder.h"
 
 #include <QtGlobal>
@@ -230,7 +231,7 @@ void HiveFile::report(const QString& message, const std::optional<Identity>& ide
         return;
     m_lastReport = message;
     m_lastReportIdentity = identity;
-    qWarning("%s", qUtf8Printable(message));
+    reportProblem(message);
 }
 
 LONG HiveFile::modify(const Change& change) {

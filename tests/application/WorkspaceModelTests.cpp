@@ -7,6 +7,7 @@
 #include "TWorkspaceModel.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <memory>
@@ -148,6 +149,36 @@ TEST_F(WorkspaceModelTest, ADirtyComponentMakesTheWorkspaceDirty) {
     control.behaviour.dirty = TRUE;
     add("Dirty");
     EXPECT_TRUE(model->anyComponentDirty());
+}
+
+TEST_F(WorkspaceModelTest, ADamagedRegistryFileIsToldOnceWithItsLine) {
+    const QString hive = qEnvironmentVariable("DORVO2_REGISTRY_DIR") + "/machine.reg";
+    QFile file(hive);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray good = file.readAll();
+    file.close();
+    auto writeHive = [&](const QByteArray& bytes) {
+        QFile out(hive);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+    };
+    writeHive(good + "\n[this line is not a key");
+
+    QSignalSpy warnings(model.get(), &TWorkspaceModel::warning);
+    EXPECT_EQ(model->catalogue().entries(), nullptr);
+    model->catalogue().forget();
+    model->catalogue().entries();
+    QCoreApplication::processEvents();
+    writeHive(good);
+    model->catalogue().forget();
+    EXPECT_NE(model->catalogue().entries(), nullptr) << "readable again";
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(warnings.count(), 1);
+    const QString text = warnings[0][0].toString();
+    const int lastLine = good.count('\n') + 2;
+    EXPECT_TRUE(text.contains(hive + ":" + QString::number(lastLine))) << text.toStdString();
+    EXPECT_TRUE(text.contains("components may be missing")) << text.toStdString();
 }
 
 } // namespace

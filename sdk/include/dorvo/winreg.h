@@ -72,4 +72,11 @@ DORVO_API LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
 DORVO_API LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 DORVO_API LONG RegCloseKey(HKEY hKey);
 
+/* This platform's own: problems with the registry's files (a hive that cannot be parsed, named
+ * with its path and line; a folder or lock that cannot be made) go to the handler as well as to
+ * the log, each once per change of the file, on whichever thread met them. A null handler ends
+ * the calls; the function returns after a handler call under way has finished. */
+typedef void (*DorvoRegProblemHandler)(const char* messageUtf8, void* context);
+DORVO_API void DorvoRegSetProblemHandler(DorvoRegProblemHandler handler, void* context);
+
 #endif /* DORVO_WINREG_H */
