@@ -109,9 +109,6 @@ void TWorkspaceSetup::updateSystemPorts() {
     TVirtualMIDIPortAccessor* ports = m_window.portAccessor();
     if (!ports)
         return;
-    // Unlike a plain re-listing, ports that a document re-mapped stay open, and a device that
-    // moved to another port number (re-plugged) is reopened there: the Workspace keeps every
-    // port it had for as long as the device is present.
     ports->updateSystemPorts();
     const TVirtualMIDIPortAccessor::ThruSettings thru = ports->thruSettings();
     for (int direction : {TMIDIPortAccessor::kInput, TMIDIPortAccessor::kOutput}) {

@@ -120,6 +120,8 @@ public:
     // ports that moved to another device number are reopened under it; a Workspace port whose
     // device came back (plugged in again, found by its id) is opened again; the Thru route
     // follows its ports. Components get fresh lists and are notified.
+    // Unlike a plain re-listing that would drop every re-mapping and reopen nothing, ports that a
+    // document re-mapped stay open: re-listing must not take away ports the user still has.
     void updateSystemPorts();
     // Components see no ports until the next apply.
     void clearWorkspaceMaps();
