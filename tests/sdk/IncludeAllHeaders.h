@@ -6,5 +6,6 @@
 #include <dorvo/objbase.h>
 #include <dorvo/winreg.h>
 #include <dorvo/wintypes.h>
+#include <dorvo/winuser.h>
 
 #endif

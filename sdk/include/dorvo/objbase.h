@@ -149,19 +149,8 @@ DECLARE_INTERFACE_(IPersistStream, IPersist) {
 
 /* ---- Property pages ---------------------------------------------------------------------------- */
 
-typedef uintptr_t WPARAM;
-typedef intptr_t LPARAM;
 typedef DWORD LCID;
 typedef const RECT* LPCRECT;
-
-typedef struct tagMSG {
-    HWND hwnd;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    DWORD time;
-    POINT pt;
-} MSG;
 
 typedef struct tagPROPPAGEINFO {
     ULONG cb;

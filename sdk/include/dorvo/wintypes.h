@@ -99,10 +99,24 @@ typedef struct tagPOINT {
     LONG y;
 } POINT;
 
-/* A native window: the window system's id of the window (QWidget::winId()). */
+/* A native window: the window system's id of the window (QWidget::winId()), or a message
+ * window of <dorvo/winuser.h>. */
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+
+/* A window message (<dorvo/winuser.h>; property pages translate accelerators with it). */
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG;
 
 typedef struct _GUID {
     uint32_t Data1;
