@@ -2,12 +2,16 @@
 
 #include "TMarshallEvent.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QThread>
 #include <QTimer>
+#include <cstdlib>
+#include <future>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -49,6 +53,49 @@ private:
 std::mutex serverMutex;
 CAppServer* server = nullptr;
 
+// A process that is not a Qt program (an outer application that loads the component build)
+// gets its application object and event loop on a thread of their own, for the life of the
+// process.
+struct OwnGuiThread {
+    std::thread thread;
+    QCoreApplication* application = nullptr;
+};
+OwnGuiThread* ownGuiThread = nullptr;
+
+// At exit, before the toolkit's own statics go: the loop ends and the application object is
+// destroyed on its thread.
+void stopOwnGuiThread() {
+    if (!ownGuiThread)
+        return;
+    QMetaObject::invokeMethod(ownGuiThread->application, &QCoreApplication::quit,
+                              Qt::QueuedConnection);
+    ownGuiThread->thread.join();
+    delete ownGuiThread;
+    ownGuiThread = nullptr;
+}
+
+// Gives the message object, made on the new thread: nothing of the toolkit may touch the
+// calling thread first, or the toolkit would take that thread for the program's main thread.
+QObject* startOwnGuiThread() {
+    std::promise<QObject*> started;
+    std::future<QObject*> messageObject = started.get_future();
+    ownGuiThread = new OwnGuiThread;
+    ownGuiThread->thread = std::thread([&started] {
+        static int argc = 1;
+        static char name[] = "dorvo2";
+        static char* argv[] = {name, nullptr};
+        QApplication own(argc, argv);
+        // The outer application's windows are not ours; the loop ends only at exit.
+        own.setQuitOnLastWindowClosed(false);
+        ownGuiThread->application = &own;
+        started.set_value(new TMessageObject);
+        own.exec();
+    });
+    QObject* made = messageObject.get();
+    std::atexit(stopOwnGuiThread);
+    return made;
+}
+
 bool onGuiThread() {
     const QCoreApplication* application = QCoreApplication::instance();
     return application && QThread::currentThread() == application->thread();
@@ -63,12 +110,13 @@ CAppServer& CAppServer::Instance() {
     return *server;
 }
 
-CAppServer::CAppServer() : m_messageObject(new TMessageObject) {
+CAppServer::CAppServer() {
     const QCoreApplication* application = QCoreApplication::instance();
     if (!application) {
-        qWarning("CAppServer: no application object; marshalled work runs on the creating thread");
+        m_messageObject = startOwnGuiThread();
         return;
     }
+    m_messageObject = new TMessageObject;
     // The first caller may be a thread of an outer application; the events must still run on
     // the thread of the event loop.
     if (m_messageObject->thread() != application->thread())

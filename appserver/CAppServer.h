@@ -6,8 +6,10 @@
 
 class CAppServer {
 public:
-    // Any thread: the same object on every call until release(); created on first use. The
-    // application object must exist so that the message object can live on its thread.
+    // Any thread: the same object on every call until release(); created on first use. In a
+    // process without an application object (an outer application that is not a Qt program)
+    // the first call starts one, with its event loop, on a GUI thread of its own that lives
+    // until the process exits.
     static CAppServer& Instance();
 
     // GUI thread, once, after the event loop ended: ends the server. Events still posted to
@@ -15,7 +17,7 @@ public:
     void release();
 
     // Any thread: the thread that runs the toolkit's event loop, comparable with
-    // QThread::currentThread(); null without an application object.
+    // QThread::currentThread().
     void* guiThread() const;
 
     // GUI thread, before a lengthy operation on components: shows the wait cursor until the
@@ -36,5 +38,5 @@ private:
 
     QObject* messageObject() const { return m_messageObject; }
 
-    QObject* m_messageObject;
+    QObject* m_messageObject = nullptr;
 };
