@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QThread>
 
 #include "TestEnvironment.h"
 
@@ -141,6 +142,9 @@ TEST_F(SysExLibrarianTest, StopEndsASendBetweenMessages) {
     ASSERT_TRUE(statusStartsWith(QStringLiteral("Sent 1 of 3")));
     click("stopButton");
     EXPECT_TRUE(statusStartsWith(QStringLiteral("Stopped after 1 of 3 message(s)")));
+    // The device takes the message on a thread of its own, a little after the send returned.
+    EXPECT_TRUE(waitUntil([] { return !vm::sentMessages(kLoopback1).empty(); }));
+    QThread::msleep(100);
     EXPECT_EQ(vm::sentMessages(kLoopback1).size(), 1u);
     EXPECT_TRUE(librarian->child<QPushButton>(QStringLiteral("sendButton"))->isEnabled());
 }

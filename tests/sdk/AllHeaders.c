@@ -38,6 +38,7 @@ const size_t cLayout[] = {
     SLOT(IMPClientProgressHandlerVtbl, AbortProgress),
     SLOT(IMPDeviceSync2Vtbl, GetRecallInfo),
     SLOT(IDorvo2CompVtbl, Resync),
+    SLOT(IMPPageHostVtbl, Call),
 };
 
 const size_t cLayoutCount = sizeof cLayout / sizeof cLayout[0];

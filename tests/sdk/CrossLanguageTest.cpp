@@ -52,6 +52,7 @@ TEST(SdkLayout, RecordsAndTableSlotsAreTheSameInC) {
         1,  // IMPClientProgressHandler::AbortProgress
         7,  // IMPDeviceSync2::GetRecallInfo
         4,  // IDorvo2Comp::Resync
+        3,  // IMPPageHost::Call
     };
     ASSERT_EQ(cLayoutCount, expected.size());
     for (size_t i = 0; i < expected.size(); ++i)

@@ -40,6 +40,9 @@ DORVO_DEFINE_GUID(IID_IMPDeviceSync2, 0x63077C52, 0xEF81, 0x4495, 0xA8, 0x8F, 0x
                   0x90, 0xE8);
 DORVO_DEFINE_GUID(IID_IDorvo2Comp, 0x495F6743, 0x46BA, 0x4A74, 0x9F, 0x50, 0xED, 0x8E, 0xD9, 0x06,
                   0xD4, 0x03);
+/* The outer application's page-hosting interface (component build). */
+DORVO_DEFINE_GUID(IID_IMPPageHost, 0xF184BCD2, 0x9E88, 0x428B, 0xBB, 0x43, 0x55, 0xC2, 0xA6, 0x06,
+                  0x2F, 0xE8);
 /* The host's second connection point; nothing is ever sent on it. */
 DORVO_DEFINE_GUID(IID_IMPSecondarySink, 0xCC9EF150, 0x8DEA, 0x4AA6, 0x85, 0x26, 0x1C, 0x87, 0x35,
                   0x0D, 0xB1, 0x53);
@@ -387,6 +390,23 @@ DECLARE_INTERFACE_(IDorvo2Comp, IUnknown) {
     STDMETHOD(DisplayEditor)(THIS_ ULONG_PTR unused, IUnknown * component) PURE;
     /* Any thread: synchronizes the hosted components again. */
     STDMETHOD(Resync)(THIS_ LONGLONG value) PURE;
+};
+
+/* Page-hosting codes of IMPPageHost::Call. */
+#define MPPAGEHOST_SHOW 0      /* show the editor's page; data: null or the saved placement */
+#define MPPAGEHOST_SHOWAGAIN 1 /* show the page that is shown already */
+#define MPPAGEHOST_CLOSE 2     /* close the editor's page */
+#define MPPAGEHOST_RENAMED 3   /* the component got a new name */
+#define MPPAGEHOST_RELEASE 4   /* the page goes; data: the placement record to fill */
+
+/* The outer application's page-hosting interface, asked from its host object by the component
+ * build in MPConnect; the component build calls it only on the outer application's thread that
+ * made the connection's client window. */
+#undef INTERFACE
+#define INTERFACE IMPPageHost
+DECLARE_INTERFACE_(IMPPageHost, IUnknown) {
+    DORVO_INHERITED(DORVO_IUNKNOWN_METHODS)
+    STDMETHOD(Call)(THIS_ IPropertyPage * page, DWORD code, LPVOID data) PURE;
 };
 
 #undef INTERFACE
