@@ -121,6 +121,8 @@ TEST_F(SysExLibrarianTest, CapturesADumpAndSendsItBackWithPausesBetweenMessages)
     click("sendButton");
     ASSERT_TRUE(statusStartsWith(QStringLiteral("Sent 3 of 3 message(s)")))
         << status->text().toStdString();
+    // The device takes each message on a thread of its own, a little after the send returned.
+    EXPECT_TRUE(waitUntil([] { return vm::sentMessages(kLoopback1).size() >= 3; }));
     const auto sent = vm::sentMessages(kLoopback1);
     ASSERT_EQ(sent.size(), 3u);
     for (std::size_t i = 0; i < sent.size(); ++i) {
