@@ -33,7 +33,7 @@ bool TPusherThread::offer(const MPEVENT& event) {
         freeLongData(event);
         return false;
     }
-    m_wake.wakeAll();
+    m_wake.notify_all();
     return true;
 }
 
@@ -41,7 +41,7 @@ void TPusherThread::stopAndWait() {
     m_ring.lock();
     m_stop = true;
     m_ring.unlock();
-    m_wake.wakeAll();
+    m_wake.notify_all();
     wait();
 }
 
@@ -59,7 +59,7 @@ void TPusherThread::run() {
         }
         if (m_stop)
             break;
-        m_wake.wait(m_ring.mutex());
+        m_wake.wait(*m_ring.mutex());
     }
     m_ring.unlock();
 }

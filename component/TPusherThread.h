@@ -9,8 +9,8 @@
 #include <dorvo/dorvo2.h>
 
 #include <QThread>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <functional>
 
 class TPusherThread : public QThread {
@@ -37,6 +37,8 @@ protected:
 private:
     std::function<void(const MPEVENT&)> m_deliver;
     TRingBuffer m_ring;
-    QWaitCondition m_wake;
+    // Waits on the ring's QMutex. A QWaitCondition would do the same, but it releases the mutex
+    // inside the toolkit, where the race checker cannot see it.
+    std::condition_variable_any m_wake;
     bool m_stop = false; // under the ring's lock
 };

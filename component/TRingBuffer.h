@@ -12,8 +12,8 @@
 
 class TRingBuffer {
 public:
-    // recursive: the lock may be taken again by the thread that holds it (then it cannot be
-    // waited on with a QWaitCondition).
+    // recursive: the lock may be taken again by the thread that holds it (then a condition
+    // cannot wait on it).
     TRingBuffer(uint32_t capacity, bool recursive);
 
     TRingBuffer(const TRingBuffer&) = delete;
