@@ -18,8 +18,6 @@
 
 namespace {
 
-// In-process server or in-process handler.
-constexpr DWORD kClassContext = 3;
 constexpr int kMinimumSide = 100;
 // A page larger than this is a component's mistake; the window would not fit any screen and
 // its backing store alone could exhaust memory.
@@ -136,7 +134,7 @@ CWrapContainer* CVEXWrapper::keptWindow() const {
 }
 
 bool CVEXWrapper::hasPropertyPage() const {
-    return m_instance->pageClass() != nullptr;
+    return m_instance->hasPropertyPage();
 }
 
 void CVEXWrapper::showEditor() {
@@ -174,15 +172,6 @@ bool CVEXWrapper::reopenKeptWindow() {
     return true;
 }
 
-IPropertyPage* CVEXWrapper::createPage() {
-    void* created = nullptr;
-    const HRESULT result = CoCreateInstance(*m_instance->pageClass(), nullptr, kClassContext,
-                                            IID_IPropertyPage, &created);
-    if (FAILED(result) || !created)
-        return nullptr;
-    return static_cast<IPropertyPage*>(created);
-}
-
 void CVEXWrapper::releasePage(IPropertyPage* page) {
     page->SetObjects(0, nullptr);
     page->Release();
@@ -191,7 +180,7 @@ void CVEXWrapper::releasePage(IPropertyPage* page) {
 void CVEXWrapper::openEditor() {
     if (reopenKeptWindow())
         return;
-    IPropertyPage* page = createPage();
+    IPropertyPage* page = m_instance->createPropertyPage();
     if (!page)
         return;
     CAppServer::PrepareForBusyAction(nullptr);

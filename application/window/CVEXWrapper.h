@@ -113,7 +113,6 @@ public slots:
 private:
     void openEditor();
     bool reopenKeptWindow();
-    IPropertyPage* createPage();
     void releasePage(IPropertyPage* page);
     void saveGeometry(CWrapContainer* window);
 

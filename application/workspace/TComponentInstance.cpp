@@ -121,8 +121,15 @@ void TComponentInstance::readIconsAndRecall() {
     m_recallMask = recall == S_OK ? defaultMask : 0;
 }
 
-const CLSID* TComponentInstance::pageClass() const {
-    return m_pages.cElems > 0 && m_pages.pElems ? &m_pages.pElems[0] : nullptr;
+IPropertyPage* TComponentInstance::createPropertyPage() const {
+    if (!hasPropertyPage())
+        return nullptr;
+    void* created = nullptr;
+    const HRESULT result =
+        CoCreateInstance(m_pages.pElems[0], nullptr, kClassContext, IID_IPropertyPage, &created);
+    if (FAILED(result) || !created)
+        return nullptr;
+    return static_cast<IPropertyPage*>(created);
 }
 
 IPersistStream* TComponentInstance::persistence() {

@@ -38,8 +38,11 @@ public:
     // The decimal code, or the component's own text for it when it gives one.
     QString statusText(HRESULT code);
 
-    // The class of the editor's property page; null when the component has none.
-    const CLSID* pageClass() const;
+    // Whether the component names a property page for its editor.
+    bool hasPropertyPage() const { return m_pages.cElems > 0 && m_pages.pElems; }
+    // A new object of the editor's property page class; null without one or when it cannot be
+    // created. The caller owns the reference.
+    IPropertyPage* createPropertyPage() const;
 
     // IMPDeviceSync2, or IMPDeviceSync when the component lacks the first.
     bool hasSyncInterface() const { return m_sync2 || m_sync1; }

@@ -68,7 +68,7 @@ TEST_F(WorkspaceModelTest, InstancesKeepTheirOrderNamesAndRecallSettings) {
     EXPECT_EQ(synth->recallMask(), 0x6u);
     EXPECT_FALSE(mixer->hasSyncInterface());
     EXPECT_FALSE(mixer->recallEnabled());
-    EXPECT_NE(synth->pageClass(), nullptr);
+    EXPECT_TRUE(synth->hasPropertyPage());
 
     // The host object hears the names and gets the filters of the components that have one.
     EXPECT_EQ(model->componentInstanceName(mixer->component()), "Mixer");
