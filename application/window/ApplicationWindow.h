@@ -22,7 +22,6 @@ class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QSpinBox;
-class QTimer;
 class SetupDlg;
 class TComponentInstance;
 class TVirtualMIDIPortAccessor;
