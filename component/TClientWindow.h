@@ -1,20 +1,16 @@
 // The hidden "MsToClient" window of one component object: made on the outer application's
 // thread, so that the GUI thread can run work there (the outer application's page-hosting calls,
 // and opening an editor as a page of the outer application), waiting until that thread served
-// its messages. The window class lives while any such window exists.
+// its messages (TClientThreadCall). The window class lives while any such window exists.
 #pragma once
 
 #include <dorvo/dorvo2.h>
 #include <dorvo/winuser.h>
 
-#include <functional>
 #include <thread>
 
 class TClientWindow {
 public:
-    static constexpr UINT kPageHostCall = WM_USER;
-    static constexpr UINT kRunWork = WM_USER + 1;
-
     TClientWindow() = default;
     TClientWindow(const TClientWindow&) = delete;
     TClientWindow& operator=(const TClientWindow&) = delete;
@@ -28,16 +24,6 @@ public:
     bool exists() const { return m_window != nullptr; }
     HWND window() const { return m_window; }
     std::thread::id thread() const { return m_thread; }
-
-    // GUI thread, with the window and thread that the Workspace window was given (which may
-    // outlive the window): the page host's Call on the client thread, waiting for it; done here
-    // when there is no window or this is the client thread; 0 when the window is gone. The
-    // status comes back sign-extended.
-    static LRESULT callPageHost(HWND window, std::thread::id thread, IMPPageHost* host,
-                                IPropertyPage* page, DWORD code, LPVOID data);
-    // GUI thread: runs work on the client thread, waiting for it (here, as above).
-    static void runOnClientThread(HWND window, std::thread::id thread,
-                                  const std::function<void()>& work);
 
     // The number of client windows in the process.
     static int windowCount();

@@ -90,6 +90,10 @@ public:
     // of flags is clear; E_FAIL when the port is not open; E_POINTER for a null event.
     // Whether the event converted and went out is not reported.
     HRESULT sendEvent(const MPEVENT* event, DWORD flags);
+    // Any thread (the component build's event pusher): an event that the outer application
+    // received, handed to the components on the open input its port names, as if that input
+    // had received it; nothing when that input is not open.
+    void receiveForeignEvent(MPEVENT* event);
     // Adds the filter to, or removes it from, every open input.
     void registerEventFilter(IMPEventFilter* filter);
     void removeEventFilter(IMPEventFilter* filter);
@@ -157,6 +161,8 @@ private:
     // Inputs and thru routes change and are read on the GUI thread only; the receive threads
     // reach an input through its transport and a route through its filter.
     std::map<int, std::unique_ptr<TAppMIDIIn>> m_inputs;
+    // Changed on the GUI thread only; guards the map against the component build's pusher.
+    std::recursive_mutex m_inputMapLock;
     // Under the port map lock. A port's lock stays when the port closes, so that a sender that
     // found it can still take it; all go with the host object.
     std::map<int, std::unique_ptr<TAppMIDIOut>> m_outputs;

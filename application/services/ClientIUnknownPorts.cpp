@@ -43,6 +43,7 @@ bool ClientIUnknown::openInputPort(int port) {
     }
     if (!input->open(port))
         return false;
+    std::lock_guard<std::recursive_mutex> inputLock(m_inputMapLock);
     m_inputs.emplace(port, std::move(input));
     return true;
 }
@@ -82,7 +83,23 @@ void ClientIUnknown::closePort(bool isOutput, int port) {
 
 void ClientIUnknown::closeInputPort(int port) {
     // Destroying the input closes its transport and waits for a delivery under way.
-    m_inputs.erase(port);
+    std::unique_ptr<TAppMIDIIn> input;
+    {
+        std::lock_guard<std::recursive_mutex> inputLock(m_inputMapLock);
+        const auto it = m_inputs.find(port);
+        if (it == m_inputs.end())
+            return;
+        input = std::move(it->second);
+        m_inputs.erase(it);
+    }
+}
+
+void ClientIUnknown::receiveForeignEvent(MPEVENT* event) {
+    if (!event)
+        return;
+    std::lock_guard<std::recursive_mutex> inputLock(m_inputMapLock);
+    if (TAppMIDIIn* input = inputOf(int(event->port)))
+        input->receiveEvent(event);
 }
 
 void ClientIUnknown::closeOutputPort(int port) {

@@ -11,6 +11,7 @@
 #include "ShellLog.h"
 #include "TComponentInstance.h"
 #include "TManual.h"
+#include "TOuterApplication.h"
 #include "TSynchronizer.h"
 #include "TThruToolBar.h"
 #include "TUserMessage.h"
@@ -51,6 +52,18 @@ int untitledCounter = 0;
 } // namespace
 
 ApplicationWindow::ApplicationWindow() : QMainWindow(nullptr) {
+    construct();
+}
+
+ApplicationWindow::ApplicationWindow(IUnknown* outerHost, IMPAsyncOutput* outerOutput,
+                                     IMPPageHost* pageHost)
+    : QMainWindow(nullptr),
+      m_outer(std::make_unique<TOuterApplication>(outerHost, outerOutput, pageHost)) {
+    construct();
+    m_ready = true;
+}
+
+void ApplicationWindow::construct() {
     dorvo::recordGuiThread();
     addDocumentType(kDocumentExtension, dorvo::kApplicationTitle + tr(" Document"));
     createModel();
@@ -108,18 +121,29 @@ void ApplicationWindow::takeDeviceChanges() {
 
 void ApplicationWindow::createMenus() {
     QMenu* file = new QMenu(tr("&File"), this);
-    file->addAction(tr("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), this,
-                    &ApplicationWindow::newSession);
-    file->addAction(tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), this,
-                    &ApplicationWindow::doLoad);
-    file->addAction(tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
-                    &ApplicationWindow::doSave);
-    file->addAction(tr("Save As..."), this, &ApplicationWindow::doSaveAs);
-    file->addSeparator();
-    file->addAction(tr("Setup..."), this, &ApplicationWindow::doSetup);
-    file->addAction(tr("Re-map MIDI Ports..."), this, &ApplicationWindow::doRemapPorts);
-    file->addSeparator();
-    file->addAction(tr("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
+    if constexpr (dorvo::kComponentBuild) {
+        // The outer application keeps the Workspace in its own project: documents are imported
+        // and exported, and the outer application ends the session.
+        file->addAction(tr("&Import..."), QKeySequence(Qt::CTRL | Qt::Key_I), this,
+                        &ApplicationWindow::doLoad);
+        file->addAction(tr("&Export..."), QKeySequence(Qt::CTRL | Qt::Key_E), this,
+                        &ApplicationWindow::doSaveAs);
+        file->addSeparator();
+        file->addAction(tr("&Setup..."), this, &ApplicationWindow::doSetup);
+    } else {
+        file->addAction(tr("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), this,
+                        &ApplicationWindow::newSession);
+        file->addAction(tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), this,
+                        &ApplicationWindow::doLoad);
+        file->addAction(tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+                        &ApplicationWindow::doSave);
+        file->addAction(tr("Save As..."), this, &ApplicationWindow::doSaveAs);
+        file->addSeparator();
+        file->addAction(tr("Setup..."), this, &ApplicationWindow::doSetup);
+        file->addAction(tr("Re-map MIDI Ports..."), this, &ApplicationWindow::doRemapPorts);
+        file->addSeparator();
+        file->addAction(tr("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
+    }
     menuBar()->addMenu(file);
 
     QMenu* synchronize = new QMenu(tr("&Synchronize"), this);
@@ -134,11 +158,14 @@ void ApplicationWindow::createMenus() {
     help->addAction(tr("Manual"), QKeySequence(Qt::Key_F1), this,
                     qOverload<>(&ApplicationWindow::doHelp));
     help->addSeparator();
-    help->addAction(tr("&About Quenor Dorvo"), this, &ApplicationWindow::about);
+    help->addAction(tr("&About ") + dorvo::kApplicationTitle, this, &ApplicationWindow::about);
     menuBar()->addMenu(help);
 }
 
 void ApplicationWindow::createThruToolBar() {
+    // The component build has no MIDI Thru: the outer application routes its own ports.
+    if constexpr (dorvo::kComponentBuild)
+        return;
     m_thruBar = new TThruToolBar(this);
     connect(m_thruBar, &TThruToolBar::channelChanged, this, &ApplicationWindow::convertChChanged);
     addDockWidget(Qt::TopDockWidgetArea, m_thruBar);
@@ -463,6 +490,48 @@ void ApplicationWindow::totalRecallAfterLoad() {
 
 void ApplicationWindow::totalRecallCompClient() {
     // Only the component build recalls on a resynchronization request.
+    if constexpr (!dorvo::kComponentBuild)
+        return;
+    // What the quiet load before it would have shown.
+    if (!m_pendingWarning.isEmpty()) {
+        TUserMessage::warning(this, m_pendingWarning);
+        m_pendingWarning.clear();
+    }
+    if (m_setupDlg && m_setupDlg->autoSync() && !m_components.isEmpty())
+        TSynchronizer(*this).selectAndConfirm(this, nullptr, QString(), true, true);
+}
+
+// ---- The component build ----------------------------------------------------------------------
+
+HRESULT ApplicationWindow::displayEditor(IUnknown* component) {
+    if (!component)
+        return E_FAIL;
+    for (CVEXWrapper* wrapper : std::as_const(m_components)) {
+        if (wrapper->instance()->component() == component) {
+            wrapper->showEditor();
+            return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+void ApplicationWindow::notifyComponents(const MPNOTIFICATION* notification) {
+    if (hostObject())
+        hostObject()->Notify(notification);
+}
+
+void ApplicationWindow::resyncComponents(LONGLONG value) {
+    m_resyncValue = value;
+    QTimer::singleShot(0, this, &ApplicationWindow::totalRecallCompClient);
+}
+
+LRESULT ApplicationWindow::callPageHost(IPropertyPage* page, DWORD code, LPVOID data) {
+    return m_outer ? m_outer->callPageHost(page, code, data) : 0;
+}
+
+void ApplicationWindow::setClientWindow(HWND window, std::thread::id thread) {
+    if (m_outer)
+        m_outer->setClientWindow(window, thread);
 }
 
 void ApplicationWindow::aboutToQuit() {

@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QRecursiveMutex>
 #include <memory>
+#include <thread>
 
 class CVEXWrapper;
 class ClientIUnknown;
@@ -24,6 +25,7 @@ class QMenu;
 class QSpinBox;
 class SetupDlg;
 class TComponentInstance;
+class TOuterApplication;
 class TVirtualMIDIPortAccessor;
 class TWorkspaceSetup;
 
@@ -33,6 +35,10 @@ class ApplicationWindow : public QMainWindow, public NS_Utilities::TDocuSaveLoad
 public:
     // GUI thread. Not ready for commands until yNewSession() runs.
     ApplicationWindow();
+    // GUI thread, the component build's window: the outer application's host object, output
+    // and page-hosting interface, each held with a reference and each possibly null. Ready for
+    // commands at once.
+    ApplicationWindow(IUnknown* outerHost, IMPAsyncOutput* outerOutput, IMPPageHost* pageHost);
     ~ApplicationWindow() override;
 
     bool isReady() const { return m_ready; }
@@ -43,8 +49,9 @@ public:
     TVirtualMIDIPortAccessor* portAccessor() const { return m_model->ports(); }
     ClientIUnknown* hostObject() const { return m_model->hostObject(); }
     QDockWidget* thruToolBar() const { return m_thruBar; }
-    QSpinBox* thruChannelBox() const { return m_thruBar->channelBox(); }
-    QLabel* toolBarText() const { return m_thruBar->text(); }
+    // Null in the component build, which has no Thru bar.
+    QSpinBox* thruChannelBox() const { return m_thruBar ? m_thruBar->channelBox() : nullptr; }
+    QLabel* toolBarText() const { return m_thruBar ? m_thruBar->text() : nullptr; }
     QMenu* windowsMenu() const { return m_windowsMenu; }
     // The icons of the model's instances, in Workspace order.
     const QList<CVEXWrapper*>& components() const { return m_components; }
@@ -88,9 +95,34 @@ public:
     // document is then modified).
     bool runRemapDialog(TPortRemapping::Form form);
     // Shows or hides the MIDI Thru tool bar without handing its channel over again.
-    void showThruToolBarOnly(bool thruOn) { m_thruBar->setVisible(thruOn); }
+    void showThruToolBarOnly(bool thruOn) {
+        if (m_thruBar)
+            m_thruBar->setVisible(thruOn);
+    }
     // Shows it handing the channel over again, or hides it.
-    void showThruToolBar(bool thruOn) { m_thruBar->showForThru(thruOn); }
+    void showThruToolBar(bool thruOn) {
+        if (m_thruBar)
+            m_thruBar->showForThru(thruOn);
+    }
+
+    // ---- The component build: what the component object asks of its window (GUI thread) ----
+
+    // The outer application; null in the program.
+    TOuterApplication* outerApplication() const { return m_outer.get(); }
+    // Taken around every call of the outer application's threads into the document.
+    QRecursiveMutex& workspaceLock() const { return m_documentLock; }
+    // Shows the editor of the component whose identity is component; E_FAIL for null or a
+    // component that is not in the Workspace.
+    HRESULT displayEditor(IUnknown* component);
+    // Hands the outer application's notification to the components.
+    void notifyComponents(const MPNOTIFICATION* notification);
+    // Recalls the Workspace later on the GUI thread (totalRecallCompClient).
+    void resyncComponents(LONGLONG value);
+    LONGLONG resyncValue() const { return m_resyncValue; }
+    // The outer application's page-hosting Call, made on its own thread (0 without one).
+    LRESULT callPageHost(IPropertyPage* page, DWORD code, LPVOID data);
+    // The outer thread's window, through which callPageHost reaches that thread.
+    void setClientWindow(HWND window, std::thread::id thread);
 
     // The document interface.
     QString defaultCaption() const override;
@@ -136,6 +168,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void construct();
     void createModel();
     void createMenus();
     void createThruToolBar();
@@ -165,4 +198,6 @@ private:
     TThruToolBar* m_thruBar = nullptr;
     bool m_sorting = false;
     QString m_pendingWarning;
+    std::unique_ptr<TOuterApplication> m_outer;
+    LONGLONG m_resyncValue = 0;
 };

@@ -1,6 +1,7 @@
 #include "TUserMessage.h"
 
 #include "DorvoAssert.h"
+#include "Version.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -10,7 +11,7 @@
 namespace {
 
 QMutex stateMutex;
-QString title = QStringLiteral("Quenor Dorvo");
+QString title = dorvo::kApplicationTitle;
 TResponderSlot<QMessageBox::StandardButton(const TUserMessage::Request&)> responder;
 
 QMessageBox::Icon iconOf(TUserMessage::Kind kind) {

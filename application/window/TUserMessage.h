@@ -27,7 +27,7 @@ public:
     // Answers a request instead of a message box; the answer is one of the request's buttons.
     using Responder = std::function<QMessageBox::StandardButton(const Request&)>;
 
-    // "Quenor Dorvo" unless the build sets another one (the component build: "Dorvo").
+    // "Quenor Dorvo" in the program, "Dorvo" in the component build, unless set otherwise.
     static QString applicationTitle();
     static void setApplicationTitle(const QString& title);
 

@@ -51,12 +51,29 @@ HRESULT TWorkspaceSerializer::save(QDataStream& stream, bool quiet, bool keepMod
     return failure;
 }
 
+namespace {
+
+QMap<QString, QVariant> viewSettingsOf(bool topToBottom, bool sorting) {
+    return {{xdw::kMinorVersionKey, QVariant(quint32(xdw::kMinorVersion))},
+            {xdw::kArrangementKey, QVariant(qint32(topToBottom ? 1 : 0))},
+            {xdw::kSortingKey, QVariant(qint32(sorting ? 1 : 0))}};
+}
+
+} // namespace
+
 QMap<QString, QVariant> TWorkspaceSerializer::viewSettings() const {
     QListWidget* view = m_window.iconView();
     const bool topToBottom = view && view->flow() == QListView::TopToBottom;
-    return {{xdw::kMinorVersionKey, QVariant(quint32(xdw::kMinorVersion))},
-            {xdw::kArrangementKey, QVariant(qint32(topToBottom ? 1 : 0))},
-            {xdw::kSortingKey, QVariant(qint32(m_window.isSorting() ? 1 : 0))}};
+    return viewSettingsOf(topToBottom, m_window.isSorting());
+}
+
+void TWorkspaceSerializer::saveEmpty(QDataStream& stream) {
+    TDocumentWriter writer(stream);
+    writer.writeHeader(xdw::headerText(TUserMessage::applicationTitle()));
+    writer.writeGeometry(QRect(QPoint(100, 100), QPoint(499, 399)));
+    writer.writePortSection(xdw::PortSection());
+    writer.writeViewSettings(viewSettingsOf(false, false));
+    writer.writeEnd(xdw::kMinorVersion, {}, xdw::ThruSection());
 }
 
 std::optional<xdw::Component> TWorkspaceSerializer::componentEntry(CVEXWrapper* component,

@@ -21,6 +21,9 @@ public:
     // result of the first component that failed; the document is finished either way, with
     // the components before that one.
     HRESULT save(QDataStream& stream, bool quiet, bool keepModified);
+    // The document of a Workspace that has no window yet: no components, no ports, the
+    // window's place at (100, 100)-(499, 399).
+    static void saveEmpty(QDataStream& stream);
 
 private:
     // Minor version, arrangement and sorting.

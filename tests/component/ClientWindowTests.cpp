@@ -1,6 +1,7 @@
 // The client window: calls from the "GUI thread" (this test's thread) run on the outer
 // application's thread that made the window and serves it from its own poll loop; the window
 // class lives exactly as long as some client window does.
+#include "TClientThreadCall.h"
 #include "TClientWindow.h"
 
 #include <gtest/gtest.h>
@@ -86,18 +87,18 @@ TEST(ClientWindowTest, CallsFromTheGuiThreadRunOnTheOuterThread) {
         outerThread = client.thread();
         EXPECT_NE(outerThread, std::this_thread::get_id());
 
-        EXPECT_EQ(TClientWindow::callPageHost(client.window(), client.thread(), &host, nullptr,
-                                              MPPAGEHOST_SHOW, nullptr),
+        EXPECT_EQ(TClientThreadCall::callPageHost(client.window(), client.thread(), &host, nullptr,
+                                                  MPPAGEHOST_SHOW, nullptr),
                   0);
         EXPECT_EQ(host.calledOn.load(), outerThread);
-        EXPECT_EQ(TClientWindow::callPageHost(client.window(), client.thread(), &host, nullptr,
-                                              MPPAGEHOST_CLOSE, nullptr),
+        EXPECT_EQ(TClientThreadCall::callPageHost(client.window(), client.thread(), &host, nullptr,
+                                                  MPPAGEHOST_CLOSE, nullptr),
                   LRESULT(-2147024891))
             << "a failure status stays negative";
 
         std::thread::id ranOn;
-        TClientWindow::runOnClientThread(client.window(), client.thread(),
-                                         [&] { ranOn = std::this_thread::get_id(); });
+        TClientThreadCall::runOnClientThread(client.window(), client.thread(),
+                                             [&] { ranOn = std::this_thread::get_id(); });
         EXPECT_EQ(ranOn, outerThread);
         staleWindow = client.window();
     }
@@ -105,22 +106,23 @@ TEST(ClientWindowTest, CallsFromTheGuiThreadRunOnTheOuterThread) {
     EXPECT_EQ(TClientWindow::windowCount(), 0);
     EXPECT_TRUE(classIsFree());
     const int callsBefore = host.calls;
-    EXPECT_EQ(TClientWindow::callPageHost(staleWindow, outerThread, &host, nullptr,
-                                          MPPAGEHOST_RENAMED, nullptr),
+    EXPECT_EQ(TClientThreadCall::callPageHost(staleWindow, outerThread, &host, nullptr,
+                                              MPPAGEHOST_RENAMED, nullptr),
               0)
         << "a window that is gone does not reach the outer application";
     EXPECT_EQ(host.calls, callsBefore);
 
     // Without a client window, and on the client thread itself, the call is made directly.
     EXPECT_EQ(
-        TClientWindow::callPageHost(nullptr, {}, &host, nullptr, MPPAGEHOST_SHOWAGAIN, nullptr), 0);
+        TClientThreadCall::callPageHost(nullptr, {}, &host, nullptr, MPPAGEHOST_SHOWAGAIN, nullptr),
+        0);
     EXPECT_EQ(host.calledOn.load(), std::this_thread::get_id());
     TClientWindow own;
     ASSERT_EQ(own.create(nullptr), S_OK);
     EXPECT_EQ(own.create(nullptr), S_OK) << "one window per component object";
     EXPECT_EQ(TClientWindow::windowCount(), 1) << "the class was registered again";
-    EXPECT_EQ(TClientWindow::callPageHost(own.window(), own.thread(), &host, nullptr,
-                                          MPPAGEHOST_CLOSE, nullptr),
+    EXPECT_EQ(TClientThreadCall::callPageHost(own.window(), own.thread(), &host, nullptr,
+                                              MPPAGEHOST_CLOSE, nullptr),
               LRESULT(-2147024891));
     own.destroy();
     EXPECT_TRUE(classIsFree());

@@ -83,6 +83,9 @@ typedef struct tagSTATSTG {
     DWORD reserved;
 } STATSTG;
 
+#define STATFLAG_DEFAULT 0
+#define STATFLAG_NONAME 1
+
 #define STREAM_SEEK_SET 0
 #define STREAM_SEEK_CUR 1
 #define STREAM_SEEK_END 2

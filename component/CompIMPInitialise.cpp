@@ -1,0 +1,340 @@
+#include "CompIMPInitialise.h"
+
+#include "ApplicationWindow.h"
+#include "ClientIUnknown.h"
+#include "CompDorvo2Comp.h"
+#include "CompIMPEventFilter.h"
+#include "CompIMPNotificationSink.h"
+#include "CompIPersistStream.h"
+#include "CompISpecifyPropertyPages.h"
+#include "CompRecords.h"
+#include "DorvoAssert.h"
+#include "TComponentServer.h"
+#include "TPusherThread.h"
+
+#include <QMutexLocker>
+#include <QThread>
+
+#include <chrono>
+#include <new>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPollStep = std::chrono::milliseconds(50);
+// How long an outer thread waits for the GUI thread to finish a carried disconnect, and for
+// it to begin a carried load.
+constexpr auto kDisconnectWait = std::chrono::milliseconds(30000);
+constexpr auto kLoadStartWait = std::chrono::milliseconds(1000);
+
+// Adds a reference to the new pointer and lets go of the old one.
+template <class Interface> void exchange(Interface*& field, Interface* value) {
+    if (value)
+        value->AddRef();
+    if (field)
+        field->Release();
+    field = value;
+}
+
+} // namespace
+
+CompIMPInitialise* CompIMPInitialise::create(IUnknown* outer) {
+    auto* object = new (std::nothrow) CompIMPInitialise(outer);
+    if (!object)
+        return nullptr;
+    if (!object->build()) {
+        object->Release();
+        return nullptr;
+    }
+    return object;
+}
+
+CompIMPInitialise::CompIMPInitialise(IUnknown* outer) : m_outer(outer) {
+    TComponentServer::trace(
+        "CompIMPInitialise::CompIMPInitialise() Constructor called - useCount: 1");
+}
+
+bool CompIMPInitialise::build() {
+    m_shuttingDown = false;
+    TComponentServer::objectCreated();
+    TComponentServer::attachApplicationServer();
+    m_pusher.reset(new (std::nothrow)
+                       TPusherThread([this](const MPEVENT& event) { deliver(event); }));
+    m_sink = new (std::nothrow) CompIMPNotificationSink(this);
+    m_pages = new (std::nothrow) CompISpecifyPropertyPages(this);
+    m_filter = new (std::nothrow) CompIMPEventFilter(this);
+    m_dorvo2Comp = new (std::nothrow) CompDorvo2Comp(this);
+    m_persistence = new (std::nothrow) CompIPersistStream(this);
+    // Counted twice and never taken back: once a component object existed the library stays
+    // loaded, since the toolkit's GUI thread runs in it.
+    TComponentServer::objectCreated();
+    if (!m_pusher || !m_sink || !m_pages || !m_filter || !m_dorvo2Comp || !m_persistence)
+        return false;
+    m_pusher->start(QThread::NormalPriority);
+    return true;
+}
+
+CompIMPInitialise::~CompIMPInitialise() {
+    DORVO_CHECK_TEXT(TComponentServer::mainThreadRunning(), "mainThreadRunning()");
+    m_shuttingDown = true;
+    if (m_pusher)
+        m_pusher->stopAndWait();
+    m_pusher.reset();
+    {
+        QMutexLocker lock(&m_objectLock);
+        deleteWorkspaceWindow(!TComponentServer::mainThreadRunning());
+        exchange(m_pageHost, static_cast<IMPPageHost*>(nullptr));
+        exchange(m_output, static_cast<IMPAsyncOutput*>(nullptr));
+        exchange(m_host, static_cast<IUnknown*>(nullptr));
+    }
+    // The parts count their own references now that the owner is being destroyed.
+    for (IUnknown* part : {static_cast<IUnknown*>(m_dorvo2Comp),
+                           static_cast<IUnknown*>(m_persistence), static_cast<IUnknown*>(m_filter),
+                           static_cast<IUnknown*>(m_pages), static_cast<IUnknown*>(m_sink)})
+        if (part)
+            part->Release();
+}
+
+HRESULT CompIMPInitialise::QueryInterface(REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMPInitialise)) {
+        *out = static_cast<IMPInitialise*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (m_filter && m_filter->ownQueryInterface(iid, out) == S_OK)
+        return S_OK;
+    if (m_persistence && m_persistence->ownQueryInterface(iid, out) == S_OK)
+        return S_OK;
+    if (m_sink && m_sink->ownQueryInterface(iid, out) == S_OK)
+        return S_OK;
+    if (m_dorvo2Comp && m_dorvo2Comp->ownQueryInterface(iid, out) == S_OK)
+        return S_OK;
+    if (m_pages && m_pages->ownQueryInterface(iid, out) == S_OK)
+        return S_OK;
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG CompIMPInitialise::AddRef() {
+    if (isBeingDestroyed())
+        return 1;
+    return incrementReferenceCount();
+}
+
+ULONG CompIMPInitialise::Release() {
+    if (isBeingDestroyed())
+        return 1;
+    const ULONG count = decrementReferenceCount();
+    TComponentServer::trace("CompIMPInitialise::Release() yields:%d", int(count));
+    if (count == 0) {
+        markBeingDestroyed();
+        delete this;
+    }
+    return count;
+}
+
+// ---- Connection ------------------------------------------------------------------------------
+
+HRESULT CompIMPInitialise::MPConnect(IUnknown* host, IMPAsyncOutput* output, DWORD, DWORD,
+                                     DWORD* flags) {
+    if (!host || !flags)
+        return E_POINTER;
+    if (m_host) {
+        TComponentServer::trace("WARNING: MPConnect - MPDisconnect sequence error");
+        MPDisconnect();
+    }
+    QMutexLocker lock(&m_objectLock);
+    exchange(m_host, host);
+    exchange(m_output, output);
+    adviseHost();
+    IMPPageHost* pageHost = nullptr;
+    if (FAILED(host->QueryInterface(IID_IMPPageHost, reinterpret_cast<void**>(&pageHost))))
+        pageHost = nullptr;
+    exchange(m_pageHost, pageHost);
+    if (pageHost)
+        pageHost->Release();
+    *flags &= MPFILTER_LIVEINPUT;
+    return S_OK;
+}
+
+void CompIMPInitialise::adviseHost() {
+    IConnectionPointContainer* container = nullptr;
+    if (FAILED(m_host->QueryInterface(IID_IConnectionPointContainer,
+                                      reinterpret_cast<void**>(&container))) ||
+        !container)
+        return;
+    IConnectionPoint* point = nullptr;
+    if (SUCCEEDED(container->FindConnectionPoint(IID_IMPNotificationSink, &point)) && point) {
+        DWORD cookie = 0;
+        if (SUCCEEDED(point->Advise(static_cast<IMPNotificationSink*>(m_sink), &cookie)))
+            m_adviseCookie = cookie;
+        point->Release();
+    }
+    container->Release();
+}
+
+void CompIMPInitialise::unadviseHost() {
+    if (!m_host || !m_adviseCookie)
+        return;
+    IConnectionPointContainer* container = nullptr;
+    if (SUCCEEDED(m_host->QueryInterface(IID_IConnectionPointContainer,
+                                         reinterpret_cast<void**>(&container))) &&
+        container) {
+        IConnectionPoint* point = nullptr;
+        if (SUCCEEDED(container->FindConnectionPoint(IID_IMPNotificationSink, &point)) && point) {
+            point->Unadvise(m_adviseCookie);
+            point->Release();
+        }
+        container->Release();
+    }
+    m_adviseCookie = 0;
+}
+
+HRESULT CompIMPInitialise::MPDisconnect() {
+    if (TComponentServer::mainThreadRunning())
+        return disconnectCore();
+    // What needs this thread is done before the GUI thread is asked to disconnect, so that it
+    // never waits for a thread that is waiting for it.
+    m_clientWindow.destroy();
+    m_disconnectDone = 0;
+    (new IMPInitialise_MPDisconnect_params(this))->post();
+    const auto deadline = Clock::now() + kDisconnectWait;
+    while (m_disconnectDone.load() == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(kPollStep);
+    return S_OK;
+}
+
+HRESULT CompIMPInitialise::disconnectCore() {
+    QMutexLocker lock(&m_objectLock);
+    unadviseHost();
+    if (m_window)
+        m_window->eraseCurrentDocument();
+    exchange(m_output, static_cast<IMPAsyncOutput*>(nullptr));
+    exchange(m_host, static_cast<IUnknown*>(nullptr));
+    exchange(m_pageHost, static_cast<IMPPageHost*>(nullptr));
+    deleteWorkspaceWindow(false);
+    // Loads still in transit belong to the connection that ended.
+    ++m_connection;
+    m_disconnectDone = -1;
+    return S_OK;
+}
+
+// ---- The Workspace window --------------------------------------------------------------------
+
+HRESULT CompIMPInitialise::makeWorkspaceWindow() {
+    if (!m_window) {
+        m_window = new (std::nothrow) ApplicationWindow(m_host, m_output, m_pageHost);
+        if (!m_window)
+            return E_FAIL;
+        // Each window counts while it lives. (Counting the window's end against the object's
+        // own count would let a second window's end allow the library to be unloaded under a
+        // living object.)
+        TComponentServer::objectCreated();
+        QObject::connect(m_window, &QObject::destroyed,
+                         [] { TComponentServer::objectDestroyed(); });
+        std::lock_guard<std::mutex> lock(m_deliveryLock);
+        exchange(m_deliveryHost, m_window->hostObject());
+    }
+    if (m_clientWindowPending) {
+        m_window->setClientWindow(m_clientWindow.window(), m_clientWindow.thread());
+        m_clientWindowPending = false;
+    }
+    return S_OK;
+}
+
+void CompIMPInitialise::deleteWorkspaceWindow(bool deferred) {
+    {
+        // The pusher delivers to nobody from here on.
+        std::lock_guard<std::mutex> lock(m_deliveryLock);
+        exchange(m_deliveryHost, static_cast<ClientIUnknown*>(nullptr));
+    }
+    if (!m_window)
+        return;
+    if (deferred)
+        m_window->deleteLater();
+    else
+        delete m_window;
+    m_window = nullptr;
+}
+
+// ---- MIDI from the outer application ---------------------------------------------------------
+
+bool CompIMPInitialise::queueEvent(const MPEVENT& event) {
+    return m_pusher && m_pusher->offer(event);
+}
+
+void CompIMPInitialise::deliver(const MPEVENT& event) {
+    ClientIUnknown* host = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_deliveryLock);
+        exchange(host, m_deliveryHost);
+    }
+    if (!host)
+        return;
+    MPEVENT copy = event;
+    host->receiveForeignEvent(&copy);
+    host->Release();
+}
+
+// ---- Carried calls ---------------------------------------------------------------------------
+
+HRESULT CompIMPInitialise::loadCore(const QByteArray& document, quint64 connection) {
+    ++m_loadsStarted;
+    HRESULT result = E_ABORT;
+    if (connection == m_connection.load()) {
+        result = makeWorkspaceWindow();
+        if (result == S_OK) {
+            QMutexLocker workspaceLock(&m_window->workspaceLock());
+            m_window->eraseCurrentDocument();
+            QDataStream stream(document);
+            result = m_window->loadFromStream(stream, true);
+            m_firstShowPending = false;
+        }
+    }
+    ++m_loadsFinished;
+    return result;
+}
+
+HRESULT CompIMPInitialise::loadFromOuterThread(QByteArray document) {
+    HRESULT result = S_OK;
+    if (m_pageHost && !m_clientWindow.exists()) {
+        result = m_clientWindow.create(TComponentServer::module());
+        if (result != S_OK)
+            return result;
+        m_clientWindowPending = true;
+    }
+    m_loadsStarted = 0;
+    m_loadsFinished = 0;
+    (new CompIMPInitialise_LoadStream2_params(this, std::move(document), m_connection.load()))
+        ->post();
+    const auto startDeadline = Clock::now() + kLoadStartWait;
+    while (m_loadsFinished.load() == 0) {
+        if (m_loadsStarted.load() == 0 && Clock::now() > startDeadline)
+            break;
+        std::this_thread::sleep_for(kPollStep);
+    }
+    (new CompIMPInitialise_LoadStream3_params(this))->post();
+    return result;
+}
+
+HRESULT CompIMPInitialise::afterLoad() {
+    // The loader itself opened the editors that were open when the document was saved, as
+    // windows of this process; nothing is left to do until editors become pages of the outer
+    // application.
+    return S_OK;
+}
+
+HRESULT CompIMPInitialise::displayEditorCore(IUnknown* component) {
+    QMutexLocker lock(&m_objectLock);
+    return m_window ? m_window->displayEditor(component) : E_FAIL;
+}
+
+HRESULT CompIMPInitialise::resyncCore(LONGLONG value) {
+    QMutexLocker lock(&m_objectLock);
+    if (m_window)
+        m_window->resyncComponents(value);
+    return S_OK;
+}

@@ -1,0 +1,70 @@
+// The calls of the component object that are carried from the outer application's threads to
+// the GUI thread: one parameter record per call, with the call's arguments. Each holds the
+// component object referenced until it ran, so the object outlives every call in transit.
+#pragma once
+
+#include "TSimpleMarshaller.h"
+
+#include <dorvo/dorvo2.h>
+
+#include <QByteArray>
+
+class CompIMPInitialise;
+
+class IMPInitialise_MPDisconnect_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    explicit IMPInitialise_MPDisconnect_params(CompIMPInitialise* target);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+};
+
+// Owns the document's bytes: a caller that stopped waiting cannot free them under the load.
+class CompIMPInitialise_LoadStream2_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    CompIMPInitialise_LoadStream2_params(CompIMPInitialise* target, QByteArray document,
+                                         quint64 connection);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+
+private:
+    QByteArray m_document;
+    quint64 m_connection;
+};
+
+class CompIMPInitialise_LoadStream3_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    explicit CompIMPInitialise_LoadStream3_params(CompIMPInitialise* target);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+};
+
+class CompIMPInitialise_DisplayEditor_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    CompIMPInitialise_DisplayEditor_params(CompIMPInitialise* target, IUnknown* component);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+
+private:
+    // Compared, never called: a component that left the Workspace meanwhile is not found.
+    IUnknown* m_component;
+};
+
+class CompIMPInitialise_Resync_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    CompIMPInitialise_Resync_params(CompIMPInitialise* target, LONGLONG value);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+
+private:
+    LONGLONG m_value;
+};
