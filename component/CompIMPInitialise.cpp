@@ -9,6 +9,7 @@
 #include "CompISpecifyPropertyPages.h"
 #include "CompRecords.h"
 #include "DorvoAssert.h"
+#include "InterfaceReference.h"
 #include "TComponentServer.h"
 #include "TPusherThread.h"
 
@@ -27,15 +28,6 @@ constexpr auto kPollStep = std::chrono::milliseconds(50);
 // it to begin a carried load.
 constexpr auto kDisconnectWait = std::chrono::milliseconds(30000);
 constexpr auto kLoadStartWait = std::chrono::milliseconds(1000);
-
-// Adds a reference to the new pointer and lets go of the old one.
-template <class Interface> void exchange(Interface*& field, Interface* value) {
-    if (value)
-        value->AddRef();
-    if (field)
-        field->Release();
-    field = value;
-}
 
 } // namespace
 
@@ -84,9 +76,9 @@ CompIMPInitialise::~CompIMPInitialise() {
     {
         QMutexLocker lock(&m_objectLock);
         deleteWorkspaceWindow(!TComponentServer::mainThreadRunning());
-        exchange(m_pageHost, static_cast<IMPPageHost*>(nullptr));
-        exchange(m_output, static_cast<IMPAsyncOutput*>(nullptr));
-        exchange(m_host, static_cast<IUnknown*>(nullptr));
+        dorvo::releaseReference(m_pageHost);
+        dorvo::releaseReference(m_output);
+        dorvo::releaseReference(m_host);
     }
     // The parts count their own references now that the owner is being destroyed.
     for (IUnknown* part : {static_cast<IUnknown*>(m_dorvo2Comp),
@@ -104,15 +96,9 @@ HRESULT CompIMPInitialise::QueryInterface(REFIID iid, void** out) {
         AddRef();
         return S_OK;
     }
-    if (m_filter && m_filter->ownQueryInterface(iid, out) == S_OK)
-        return S_OK;
-    if (m_persistence && m_persistence->ownQueryInterface(iid, out) == S_OK)
-        return S_OK;
-    if (m_sink && m_sink->ownQueryInterface(iid, out) == S_OK)
-        return S_OK;
-    if (m_dorvo2Comp && m_dorvo2Comp->ownQueryInterface(iid, out) == S_OK)
-        return S_OK;
-    if (m_pages && m_pages->ownQueryInterface(iid, out) == S_OK)
+    if (answeredBy(m_filter, iid, out) || answeredBy(m_persistence, iid, out) ||
+        answeredBy(m_sink, iid, out) || answeredBy(m_dorvo2Comp, iid, out) ||
+        answeredBy(m_pages, iid, out))
         return S_OK;
     *out = nullptr;
     return E_NOINTERFACE;
@@ -147,13 +133,13 @@ HRESULT CompIMPInitialise::MPConnect(IUnknown* host, IMPAsyncOutput* output, DWO
         MPDisconnect();
     }
     QMutexLocker lock(&m_objectLock);
-    exchange(m_host, host);
-    exchange(m_output, output);
+    dorvo::holdReference(m_host, host);
+    dorvo::holdReference(m_output, output);
     adviseHost();
     IMPPageHost* pageHost = nullptr;
     if (FAILED(host->QueryInterface(IID_IMPPageHost, reinterpret_cast<void**>(&pageHost))))
         pageHost = nullptr;
-    exchange(m_pageHost, pageHost);
+    dorvo::holdReference(m_pageHost, pageHost);
     if (pageHost)
         pageHost->Release();
     *flags &= MPFILTER_LIVEINPUT;
@@ -212,9 +198,9 @@ HRESULT CompIMPInitialise::disconnectCore() {
     unadviseHost();
     if (m_window)
         m_window->eraseCurrentDocument();
-    exchange(m_output, static_cast<IMPAsyncOutput*>(nullptr));
-    exchange(m_host, static_cast<IUnknown*>(nullptr));
-    exchange(m_pageHost, static_cast<IMPPageHost*>(nullptr));
+    dorvo::releaseReference(m_output);
+    dorvo::releaseReference(m_host);
+    dorvo::releaseReference(m_pageHost);
     deleteWorkspaceWindow(false);
     // Loads still in transit belong to the connection that ended.
     ++m_connection;
@@ -236,7 +222,7 @@ HRESULT CompIMPInitialise::makeWorkspaceWindow() {
         QObject::connect(m_window, &QObject::destroyed,
                          [] { TComponentServer::objectDestroyed(); });
         std::lock_guard<std::mutex> lock(m_deliveryLock);
-        exchange(m_deliveryHost, m_window->hostObject());
+        dorvo::holdReference(m_deliveryHost, m_window->hostObject());
     }
     if (m_clientWindowPending) {
         m_window->setClientWindow(m_clientWindow.window(), m_clientWindow.thread());
@@ -249,7 +235,7 @@ void CompIMPInitialise::deleteWorkspaceWindow(bool deferred) {
     {
         // The pusher delivers to nobody from here on.
         std::lock_guard<std::mutex> lock(m_deliveryLock);
-        exchange(m_deliveryHost, static_cast<ClientIUnknown*>(nullptr));
+        dorvo::releaseReference(m_deliveryHost);
     }
     if (!m_window)
         return;
@@ -270,7 +256,7 @@ void CompIMPInitialise::deliver(const MPEVENT& event) {
     ClientIUnknown* host = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_deliveryLock);
-        exchange(host, m_deliveryHost);
+        dorvo::holdReference(host, m_deliveryHost);
     }
     if (!host)
         return;
@@ -291,7 +277,6 @@ HRESULT CompIMPInitialise::loadCore(const QByteArray& document, quint64 connecti
             m_window->eraseCurrentDocument();
             QDataStream stream(document);
             result = m_window->loadFromStream(stream, true);
-            m_firstShowPending = false;
         }
     }
     ++m_loadsFinished;

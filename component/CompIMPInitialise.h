@@ -99,7 +99,6 @@ private:
     IMPPageHost* m_pageHost = nullptr;
     DWORD m_adviseCookie = 0;
     ApplicationWindow* m_window = nullptr;
-    bool m_firstShowPending = true;
     std::atomic<int> m_loadsStarted{0};
     std::atomic<int> m_loadsFinished{0};
     std::atomic<int> m_disconnectDone{0};

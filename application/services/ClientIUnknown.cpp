@@ -11,15 +11,6 @@
 #include <new>
 #include <vector>
 
-namespace {
-
-// Asks an inner object's own query function; a service that could not be made answers nothing.
-template <class Inner> bool answeredBy(Inner* inner, REFIID iid, void** out) {
-    return inner && SUCCEEDED(inner->ownQueryInterface(iid, out));
-}
-
-} // namespace
-
 ClientIUnknown::ClientIUnknown() : TInnerObject(nullptr) {
     m_portMapLock.reset(new (std::nothrow) std::recursive_mutex);
     m_portListLock.reset(new (std::nothrow) std::recursive_mutex);

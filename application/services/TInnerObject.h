@@ -112,3 +112,9 @@ private:
     IUnknown* const m_outer;
     const TReferenceCount* const m_outerCount;
 };
+
+// For an outer object's lookup: asks an inner object's own query function; an inner object
+// that could not be made answers nothing.
+template <class Inner> bool answeredBy(Inner* inner, REFIID iid, void** out) {
+    return inner && SUCCEEDED(inner->ownQueryInterface(iid, out));
+}

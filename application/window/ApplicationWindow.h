@@ -107,8 +107,6 @@ public:
 
     // ---- The component build: what the component object asks of its window (GUI thread) ----
 
-    // The outer application; null in the program.
-    TOuterApplication* outerApplication() const { return m_outer.get(); }
     // Taken around every call of the outer application's threads into the document.
     QRecursiveMutex& workspaceLock() const { return m_documentLock; }
     // Shows the editor of the component whose identity is component; E_FAIL for null or a
@@ -118,7 +116,6 @@ public:
     void notifyComponents(const MPNOTIFICATION* notification);
     // Recalls the Workspace later on the GUI thread (totalRecallCompClient).
     void resyncComponents(LONGLONG value);
-    LONGLONG resyncValue() const { return m_resyncValue; }
     // The outer application's page-hosting Call, made on its own thread (0 without one).
     LRESULT callPageHost(IPropertyPage* page, DWORD code, LPVOID data);
     // The outer thread's window, through which callPageHost reaches that thread.
@@ -199,5 +196,7 @@ private:
     bool m_sorting = false;
     QString m_pendingWarning;
     std::unique_ptr<TOuterApplication> m_outer;
+    // The resynchronization request's value: the outer application's window that is to own
+    // the Recall's dialogs.
     LONGLONG m_resyncValue = 0;
 };

@@ -1,30 +1,19 @@
 #include "TOuterApplication.h"
 
+#include "InterfaceReference.h"
 #include "TClientThreadCall.h"
 
-namespace {
-
-template <class Interface> Interface* held(Interface* pointer) {
-    if (pointer)
-        pointer->AddRef();
-    return pointer;
+TOuterApplication::TOuterApplication(IUnknown* host, IMPAsyncOutput* output,
+                                     IMPPageHost* pageHost) {
+    dorvo::holdReference(m_host, host);
+    dorvo::holdReference(m_output, output);
+    dorvo::holdReference(m_pageHost, pageHost);
 }
-
-template <class Interface> void release(Interface*& pointer) {
-    if (pointer)
-        pointer->Release();
-    pointer = nullptr;
-}
-
-} // namespace
-
-TOuterApplication::TOuterApplication(IUnknown* host, IMPAsyncOutput* output, IMPPageHost* pageHost)
-    : m_host(held(host)), m_output(held(output)), m_pageHost(held(pageHost)) {}
 
 TOuterApplication::~TOuterApplication() {
-    release(m_pageHost);
-    release(m_output);
-    release(m_host);
+    dorvo::releaseReference(m_pageHost);
+    dorvo::releaseReference(m_output);
+    dorvo::releaseReference(m_host);
 }
 
 void TOuterApplication::setClientWindow(HWND window, std::thread::id thread) {

@@ -30,9 +30,9 @@ public:
     void runOnClientThread(const std::function<void()>& work) const;
 
 private:
-    IUnknown* m_host;
-    IMPAsyncOutput* m_output;
-    IMPPageHost* m_pageHost;
+    IUnknown* m_host = nullptr;
+    IMPAsyncOutput* m_output = nullptr;
+    IMPPageHost* m_pageHost = nullptr;
     HWND m_clientWindow = nullptr;
     std::thread::id m_clientThread;
 };

@@ -1,18 +1,13 @@
 #include "TComponentInstance.h"
 
+#include "InterfaceReference.h"
+
 #include <dorvo/objbase.h>
 
 namespace {
 
 // In-process server or in-process handler.
 constexpr DWORD kClassContext = 3;
-
-template <typename Interface> void releaseAndClear(Interface*& pointer) {
-    if (pointer) {
-        pointer->Release();
-        pointer = nullptr;
-    }
-}
 
 } // namespace
 
@@ -29,12 +24,12 @@ TComponentInstance::~TComponentInstance() {
 }
 
 void TComponentInstance::releaseInterfaces() {
-    releaseAndClear(m_sync2);
-    releaseAndClear(m_sync1);
-    releaseAndClear(m_eventFilter);
-    releaseAndClear(m_persistence);
-    releaseAndClear(m_component);
-    releaseAndClear(m_initialise);
+    dorvo::releaseReference(m_sync2);
+    dorvo::releaseReference(m_sync1);
+    dorvo::releaseReference(m_eventFilter);
+    dorvo::releaseReference(m_persistence);
+    dorvo::releaseReference(m_component);
+    dorvo::releaseReference(m_initialise);
 }
 
 template <typename Interface> Interface* TComponentInstance::queryComponent(REFIID iid) const {
@@ -50,7 +45,7 @@ template <typename Interface> Interface* TComponentInstance::queryComponent(REFI
 bool TComponentInstance::connectComponent(IUnknown* hostObject, IMPAsyncOutput* hostOutput) {
     if (!createComponent())
         return false;
-    releaseAndClear(m_initialise);
+    dorvo::releaseReference(m_initialise);
     m_initialise = queryComponent<IMPInitialise>(IID_IMPInitialise);
     if (!m_initialise)
         return false;
@@ -68,7 +63,7 @@ bool TComponentInstance::createComponent() {
     void* created = nullptr;
     const HRESULT result =
         CoCreateInstance(m_entry.classId, nullptr, kClassContext, IID_IMPInitialise, &created);
-    releaseAndClear(m_component);
+    dorvo::releaseReference(m_component);
     if (FAILED(result) || !created)
         return false;
     m_component = static_cast<IMPInitialise*>(created);
