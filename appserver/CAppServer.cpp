@@ -138,6 +138,12 @@ void CAppServer::release() {
     delete this;
 }
 
+void CAppServer::endOwnGuiThreadFirstAtExit() {
+    std::lock_guard<std::mutex> lock(serverMutex);
+    if (ownGuiThread)
+        std::atexit(stopOwnGuiThread);
+}
+
 void* CAppServer::guiThread() const {
     const QCoreApplication* application = QCoreApplication::instance();
     return application ? static_cast<void*>(application->thread()) : nullptr;

@@ -20,6 +20,13 @@ public:
     // QThread::currentThread().
     void* guiThread() const;
 
+    // Any thread: when the server runs a GUI thread of its own, its end at exit is registered
+    // again. Exit handlers run in the reverse order of registration, and the toolkit registers
+    // the end of its own statics when it first makes them, on the GUI thread; those made since
+    // the last registration would otherwise be destroyed on the exiting thread while the GUI
+    // thread still runs. Call it when the GUI thread's work for a user has ended.
+    static void endOwnGuiThreadFirstAtExit();
+
     // GUI thread, before a lengthy operation on components: shows the wait cursor until the
     // event loop turns again. The object is not used (every caller passes null). Calls from
     // other threads, or without a GUI application, do nothing.

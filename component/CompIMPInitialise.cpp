@@ -13,6 +13,10 @@
 #include "TComponentServer.h"
 #include "TPusherThread.h"
 
+#include <dorvo/winuser.h>
+
+#include <CAppServer.h>
+
 #include <QMutexLocker>
 #include <QThread>
 
@@ -28,6 +32,8 @@ constexpr auto kPollStep = std::chrono::milliseconds(50);
 // it to begin a carried load.
 constexpr auto kDisconnectWait = std::chrono::milliseconds(30000);
 constexpr auto kLoadStartWait = std::chrono::milliseconds(1000);
+// How often an outer thread that waits for an answer looks for it.
+constexpr auto kAnswerPollStep = std::chrono::milliseconds(1);
 
 } // namespace
 
@@ -80,6 +86,7 @@ CompIMPInitialise::~CompIMPInitialise() {
         dorvo::releaseReference(m_output);
         dorvo::releaseReference(m_host);
     }
+    CAppServer::endOwnGuiThreadFirstAtExit();
     // The parts count their own references now that the owner is being destroyed.
     for (IUnknown* part : {static_cast<IUnknown*>(m_dorvo2Comp),
                            static_cast<IUnknown*>(m_persistence), static_cast<IUnknown*>(m_filter),
@@ -303,6 +310,21 @@ HRESULT CompIMPInitialise::loadFromOuterThread(QByteArray document) {
     }
     (new CompIMPInitialise_LoadStream3_params(this))->post();
     return result;
+}
+
+HRESULT CompIMPInitialise::runOnGuiThread(std::function<HRESULT()> work) {
+    if (TComponentServer::mainThreadRunning())
+        return work();
+    auto call = std::make_shared<CompIMPInitialise_Run_params::Completion>();
+    (new CompIMPInitialise_Run_params(this, std::move(work), call))->post();
+    // The GUI thread may need this thread meanwhile (a page-hosting call): what it sends is
+    // handled; what is posted waits for this thread's own loop.
+    MSG message{};
+    while (!call->done.load()) {
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+        std::this_thread::sleep_for(kAnswerPollStep);
+    }
+    return call->result;
 }
 
 HRESULT CompIMPInitialise::afterLoad() {

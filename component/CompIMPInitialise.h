@@ -17,6 +17,7 @@
 #include <QRecursiveMutex>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -69,6 +70,11 @@ public:
     // long as it runs, or a second when it does not begin; the result is that of making the
     // outer thread's window, not of the load.
     HRESULT loadFromOuterThread(QByteArray document);
+
+    // Any thread: work done on the GUI thread, at once there, else carried there and waited
+    // for without a limit, handling meanwhile what the GUI thread sends to this thread. The
+    // caller holds no lock that the GUI thread might want.
+    HRESULT runOnGuiThread(std::function<HRESULT()> work);
 
     // The connection count: raised by every disconnect.
     quint64 connection() const { return m_connection.load(); }

@@ -25,33 +25,41 @@ HRESULT CompIPersistStream::GetClassID(CLSID* classId) {
     return S_OK;
 }
 
+// The Workspace's questions are answered on the GUI thread, where its window and the hosted
+// components live; the outer application's thread waits for the answer (and writes to its own
+// stream itself).
+
 HRESULT CompIPersistStream::IsDirty() {
     if (!DORVO_CHECK_TEXT(m_owner, "pOuter"))
         return S_FALSE;
-    QMutexLocker lock(&m_owner->objectLock());
-    ApplicationWindow* window = m_owner->workspaceWindow();
-    if (!window)
-        return S_FALSE;
-    QMutexLocker workspaceLock(&window->workspaceLock());
-    return window->isModified() ? S_OK : S_FALSE;
+    return m_owner->runOnGuiThread([owner = m_owner] {
+        QMutexLocker lock(&owner->objectLock());
+        ApplicationWindow* window = owner->workspaceWindow();
+        if (!window)
+            return S_FALSE;
+        QMutexLocker workspaceLock(&window->workspaceLock());
+        return window->isModified() ? S_OK : S_FALSE;
+    });
 }
 
 HRESULT CompIPersistStream::documentBytes(QByteArray& bytes, bool measuring, bool clearDirty) {
-    QDataStream stream(&bytes, QIODevice::WriteOnly);
-    ApplicationWindow* window = m_owner->workspaceWindow();
-    if (!window) {
-        TWorkspaceSerializer::saveEmpty(stream);
-        return S_OK;
-    }
-    QMutexLocker workspaceLock(&window->workspaceLock());
-    // The outer application decides whether saving clears the modified state.
-    return window->saveToStream(stream, true, measuring || !clearDirty);
+    return m_owner->runOnGuiThread([owner = m_owner, &bytes, measuring, clearDirty] {
+        QMutexLocker lock(&owner->objectLock());
+        QDataStream stream(&bytes, QIODevice::WriteOnly);
+        ApplicationWindow* window = owner->workspaceWindow();
+        if (!window) {
+            TWorkspaceSerializer::saveEmpty(stream);
+            return S_OK;
+        }
+        QMutexLocker workspaceLock(&window->workspaceLock());
+        // The outer application decides whether saving clears the modified state.
+        return window->saveToStream(stream, true, measuring || !clearDirty);
+    });
 }
 
 HRESULT CompIPersistStream::Save(IStream* stream, BOOL clearDirty) {
     if (!DORVO_CHECK_TEXT(m_owner, "pOuter"))
         return E_FAIL;
-    QMutexLocker lock(&m_owner->objectLock());
     if (!stream)
         return E_FAIL;
     QByteArray bytes;
@@ -64,7 +72,6 @@ HRESULT CompIPersistStream::Save(IStream* stream, BOOL clearDirty) {
 HRESULT CompIPersistStream::GetSizeMax(ULARGE_INTEGER* size) {
     if (!DORVO_CHECK_TEXT(m_owner, "pOuter"))
         return E_FAIL;
-    QMutexLocker lock(&m_owner->objectLock());
     if (!size)
         return E_FAIL;
     QByteArray bytes;

@@ -1,6 +1,7 @@
 // The component object's persistence: the Workspace as a workspace document inside the outer
-// application's project. Save and the size are answered on the caller's thread under the
-// object's and the window's locks; a load from another thread is carried to the GUI thread.
+// application's project. Every call does its work on the GUI thread, under the object's and the
+// window's locks; the outer application's thread waits for it (a load that does not begin
+// within a second excepted).
 #pragma once
 
 #include "TInnerObject.h"

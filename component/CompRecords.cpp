@@ -50,6 +50,18 @@ HRESULT CompIMPInitialise_DisplayEditor_params::call(IUnknown* target) {
     return owner(target)->displayEditorCore(m_component);
 }
 
+CompIMPInitialise_Run_params::CompIMPInitialise_Run_params(CompIMPInitialise* target,
+                                                           std::function<HRESULT()> work,
+                                                           std::shared_ptr<Completion> completion)
+    : TSimpleMarshaller(asUnknown(target), true), m_work(std::move(work)),
+      m_completion(std::move(completion)) {}
+
+HRESULT CompIMPInitialise_Run_params::call(IUnknown*) {
+    m_completion->result = m_work();
+    m_completion->done.store(true);
+    return m_completion->result;
+}
+
 CompIMPInitialise_Resync_params::CompIMPInitialise_Resync_params(CompIMPInitialise* target,
                                                                  LONGLONG value)
     : TSimpleMarshaller(asUnknown(target), true), m_value(value) {}

@@ -9,6 +9,10 @@
 
 #include <QByteArray>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+
 class CompIMPInitialise;
 
 class IMPInitialise_MPDisconnect_params : public TSimpleMarshaller {
@@ -55,6 +59,28 @@ protected:
 private:
     // Compared, never called: a component that left the Workspace meanwhile is not found.
     IUnknown* m_component;
+};
+
+// Any work of the component object that must run on the GUI thread and whose answer the
+// caller waits for. The answer is shared: the record deletes itself after it ran, and the caller
+// reads the answer from the shared completion.
+class CompIMPInitialise_Run_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    struct Completion {
+        HRESULT result = E_FAIL;
+        std::atomic<bool> done{false};
+    };
+
+    CompIMPInitialise_Run_params(CompIMPInitialise* target, std::function<HRESULT()> work,
+                                 std::shared_ptr<Completion> completion);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+
+private:
+    std::function<HRESULT()> m_work;
+    std::shared_ptr<Completion> m_completion;
 };
 
 class CompIMPInitialise_Resync_params : public TSimpleMarshaller {
