@@ -3,13 +3,8 @@
 // application server runs, and the one debug trace function.
 #pragma once
 
+#include <dorvo/dorvo2comp.h>
 #include <dorvo/objbase.h>
-
-// The component object and its property page.
-inline constexpr CLSID CLSID_Dorvo2Comp = {
-    0x3D6E2B14, 0x8C51, 0x4F0A, {0x9B, 0x27, 0x61, 0xD4, 0x0E, 0x85, 0xA3, 0x4C}};
-inline constexpr CLSID CLSID_Dorvo2CompPropertyPage = {
-    0x3D6E2B15, 0x8C51, 0x4F0A, {0x9B, 0x27, 0x61, 0xD4, 0x0E, 0x85, 0xA3, 0x4C}};
 
 namespace TComponentServer {
 

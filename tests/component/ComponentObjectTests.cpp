@@ -7,6 +7,7 @@
 #include "TestEnvironment.h"
 
 #include <dorvo/dorvo2.h>
+#include <dorvo/dorvo2comp.h>
 #include <dorvo/objbase.h>
 #include <dorvo/winreg.h>
 
@@ -26,10 +27,8 @@
 
 namespace {
 
-const CLSID kComponentClass = {
-    0x3D6E2B14, 0x8C51, 0x4F0A, {0x9B, 0x27, 0x61, 0xD4, 0x0E, 0x85, 0xA3, 0x4C}};
-const CLSID kPageClass = {
-    0x3D6E2B15, 0x8C51, 0x4F0A, {0x9B, 0x27, 0x61, 0xD4, 0x0E, 0x85, 0xA3, 0x4C}};
+const CLSID& kComponentClass = CLSID_Dorvo2Comp;
+const CLSID& kPageClass = CLSID_Dorvo2CompPropertyPage;
 
 struct Library {
     void* handle = nullptr;

@@ -3,6 +3,7 @@
 #define DORVO_TEST_INCLUDEALLHEADERS_H
 
 #include <dorvo/dorvo2.h>
+#include <dorvo/dorvo2comp.h>
 #include <dorvo/objbase.h>
 #include <dorvo/winreg.h>
 #include <dorvo/wintypes.h>

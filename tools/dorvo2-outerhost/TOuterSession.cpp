@@ -1,0 +1,161 @@
+#include "TOuterSession.h"
+
+#include "InterfaceReference.h"
+#include "TOuterConsole.h"
+#include "TOuterHostObject.h"
+#include "TOuterMidiFeed.h"
+#include "TOuterOutput.h"
+#include "TOuterProject.h"
+
+#include <dorvo/dorvo2comp.h>
+
+namespace {
+
+template <class Interface> Interface* query(IUnknown* object, REFIID iid) {
+    void* out = nullptr;
+    if (!object || FAILED(object->QueryInterface(iid, &out)))
+        return nullptr;
+    return static_cast<Interface*>(out);
+}
+
+// What the component's Workspace listens to.
+constexpr DWORD kLiveInput = MPCONNECT_LIVEINPUT;
+
+} // namespace
+
+TOuterSession::TOuterSession() : m_host(new TOuterHostObject), m_output(new TOuterOutput) {}
+
+TOuterSession::~TOuterSession() {
+    end();
+    dorvo::releaseReference(m_output);
+    dorvo::releaseReference(m_host);
+}
+
+bool TOuterSession::start() {
+    const HRESULT created =
+        CoCreateInstance(CLSID_Dorvo2Comp, nullptr, CLSCTX_INPROC_SERVER, IID_IMPInitialise,
+                         reinterpret_cast<void**>(&m_component));
+    if (FAILED(created) || !m_component) {
+        TOuterConsole::error("The component cannot be created (0x%08X): is libdorvo2comp.so "
+                             "registered (dorvo2-regsvr libdorvo2comp.so)?",
+                             unsigned(created));
+        m_component = nullptr;
+        return false;
+    }
+    m_persistence = query<IPersistStream>(m_component, IID_IPersistStream);
+    m_dorvo2Comp = query<IDorvo2Comp>(m_component, IID_IDorvo2Comp);
+    m_feed =
+        std::make_unique<TOuterMidiFeed>(query<IMPEventFilter>(m_component, IID_IMPEventFilter));
+    DWORD flags = kLiveInput;
+    const HRESULT connected = m_component->MPConnect(m_host->identity(), m_output, 1, 0, &flags);
+    if (FAILED(connected)) {
+        TOuterConsole::error("The component refused the connection (0x%08X)", unsigned(connected));
+        return false;
+    }
+    m_connected = true;
+    TOuterConsole::print("connected flags=0x%X sinks=%zu", unsigned(flags), m_host->sinkCount());
+    return true;
+}
+
+bool TOuterSession::openInput(int port) {
+    if (!m_feed || !m_feed->openInput(port)) {
+        TOuterConsole::error("Input port %d cannot be opened", port);
+        return false;
+    }
+    TOuterConsole::print("input port=%d open", port);
+    return true;
+}
+
+bool TOuterSession::openOutput(int port) {
+    if (!m_output->openPort(port)) {
+        TOuterConsole::error("Output port %d cannot be opened", port);
+        return false;
+    }
+    TOuterConsole::print("output port=%d open", port);
+    return true;
+}
+
+bool TOuterSession::load(const std::string& path, bool project) {
+    std::vector<std::uint8_t> data;
+    std::string reason;
+    const bool read = project ? TOuterProject::read(path, data, reason)
+                              : TOuterProject::readFile(path, data, reason);
+    if (!read) {
+        TOuterConsole::error("%s", reason.c_str());
+        return false;
+    }
+    TMemoryStream stream(std::move(data));
+    const HRESULT loaded = m_persistence ? m_persistence->Load(&stream) : E_NOINTERFACE;
+    if (FAILED(loaded)) {
+        TOuterConsole::error("The component did not load %s (0x%08X)", path.c_str(),
+                             unsigned(loaded));
+        return false;
+    }
+    TOuterConsole::print("loaded %zu bytes from %s", stream.bytes().size(), path.c_str());
+    return true;
+}
+
+bool TOuterSession::save(const std::string& path, bool project) {
+    TMemoryStream stream;
+    ULARGE_INTEGER size{};
+    const HRESULT measured = m_persistence ? m_persistence->GetSizeMax(&size) : E_NOINTERFACE;
+    const HRESULT saved = SUCCEEDED(measured) ? m_persistence->Save(&stream, TRUE) : measured;
+    if (FAILED(saved)) {
+        TOuterConsole::error("The component did not save (0x%08X)", unsigned(saved));
+        return false;
+    }
+    std::string reason;
+    if (!TOuterProject::write(path, stream.bytes(), project, reason)) {
+        TOuterConsole::error("%s", reason.c_str());
+        return false;
+    }
+    TOuterConsole::print("saved %zu bytes (size asked first: %llu) to %s", stream.bytes().size(),
+                         static_cast<unsigned long long>(size.QuadPart), path.c_str());
+    return true;
+}
+
+bool TOuterSession::play(const std::string& midiFile, int port) {
+    std::vector<std::uint8_t> bytes;
+    std::string reason;
+    if (!TOuterProject::readFile(midiFile, bytes, reason)) {
+        TOuterConsole::error("%s", reason.c_str());
+        return false;
+    }
+    const int events = m_feed ? m_feed->play(bytes, port) : 0;
+    TOuterConsole::print("played %d events from %s on port %d", events, midiFile.c_str(), port);
+    return true;
+}
+
+bool TOuterSession::notifyPortListChanged() {
+    const int heard = m_host->notify(GUID_MPPortListChanged);
+    TOuterConsole::print("notified %d sinks", heard);
+    return true;
+}
+
+bool TOuterSession::resync() {
+    const HRESULT result = m_dorvo2Comp ? m_dorvo2Comp->Resync(0) : E_NOINTERFACE;
+    TOuterConsole::print("resync 0x%08X", unsigned(result));
+    return SUCCEEDED(result);
+}
+
+void TOuterSession::end() {
+    if (m_feed)
+        m_feed->closeInputs();
+    if (m_connected && m_component) {
+        m_component->MPDisconnect();
+        TOuterConsole::print("disconnected");
+    }
+    m_connected = false;
+    m_feed.reset();
+    releaseInterfaces();
+}
+
+void TOuterSession::releaseInterfaces() {
+    dorvo::releaseReference(m_dorvo2Comp);
+    dorvo::releaseReference(m_persistence);
+    if (m_component) {
+        const ULONG left = m_component->Release();
+        TOuterConsole::print("released (%lu references left)", static_cast<unsigned long>(left));
+        m_component = nullptr;
+    }
+}

@@ -1,0 +1,183 @@
+// dorvo2-outerhost: a small outer application that plays the sequencer for the component build.
+// It creates the component by class identifier through the registry, connects it, and runs the
+// commands it is given, in order, on its main thread, serving the component's window messages
+// from its own poll loop between them. Without "quit" it then reads further commands from the
+// standard input, one per line.
+#include "TOuterConsole.h"
+#include "TOuterSession.h"
+
+#include <dorvo/winuser.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: dorvo2-outerhost [--input PORT]... [--output PORT] [COMMAND]...\n"
+    "Loads the Dorvo component (libdorvo2comp.so, registered with dorvo2-regsvr) as a sequencer\n"
+    "would, and runs the commands in order:\n"
+    "  load PROJECT    gives the component the data saved in PROJECT\n"
+    "  save PROJECT    saves the component's data in PROJECT\n"
+    "  import XDW      gives the component a workspace document\n"
+    "  export XDW      saves the component's data as a workspace document\n"
+    "  play FILE PORT  hands the MIDI bytes of FILE to the component as input on PORT\n"
+    "  notify          tells the component that the port list changed\n"
+    "  resync          asks the component to synchronize with the hardware\n"
+    "  wait MS         serves the component for MS milliseconds\n"
+    "  quit            disconnects and releases the component and ends\n"
+    "Without quit, further commands are read from the standard input, one per line.\n"
+    "What the component sends is printed as \"out ...\" lines.\n";
+
+// Serves the component's messages to this thread until the deadline, or until the standard
+// input has a line when watchInput is set; true when there is input to read.
+bool serve(std::chrono::milliseconds duration, bool watchInput) {
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd watched[2] = {{DorvoMessageQueueFd(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int ready = poll(watched, watchInput ? 2 : 1, int(left.count()));
+        if (ready < 0)
+            continue; // interrupted
+        if (watched[0].revents & POLLIN)
+            DorvoDispatchWaitingMessages();
+        if (watchInput && watched[1].revents)
+            return true;
+    }
+}
+
+int portArgument(const std::string& text) {
+    char* end = nullptr;
+    const long port = std::strtol(text.c_str(), &end, 10);
+    return end && *end == '\0' && port > 0 && port < 1000 ? int(port) : 0;
+}
+
+enum class Outcome { Done, Failed, Quit, Unknown };
+
+// One command with its arguments, taken from the front of words.
+Outcome run(TOuterSession& session, std::vector<std::string>& words) {
+    const std::string command = words.front();
+    words.erase(words.begin());
+    auto argument = [&words]() -> std::string {
+        if (words.empty())
+            return {};
+        std::string word = words.front();
+        words.erase(words.begin());
+        return word;
+    };
+    if (command == "quit")
+        return Outcome::Quit;
+    if (command == "notify")
+        return session.notifyPortListChanged() ? Outcome::Done : Outcome::Failed;
+    if (command == "resync")
+        return session.resync() ? Outcome::Done : Outcome::Failed;
+    if (command == "load" || command == "save" || command == "import" || command == "export") {
+        const std::string path = argument();
+        if (path.empty())
+            return Outcome::Unknown;
+        const bool project = command == "load" || command == "save";
+        const bool reads = command == "load" || command == "import";
+        const bool ok = reads ? session.load(path, project) : session.save(path, project);
+        return ok ? Outcome::Done : Outcome::Failed;
+    }
+    if (command == "play") {
+        const std::string file = argument();
+        const int port = portArgument(argument());
+        if (file.empty() || !port)
+            return Outcome::Unknown;
+        return session.play(file, port) ? Outcome::Done : Outcome::Failed;
+    }
+    if (command == "wait") {
+        const int milliseconds = std::atoi(argument().c_str());
+        serve(std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 0), false);
+        return Outcome::Done;
+    }
+    return Outcome::Unknown;
+}
+
+// Runs commands until they are used up; the exit status when the program is to end now.
+int runAll(TOuterSession& session, std::vector<std::string> words, bool& quit) {
+    while (!words.empty()) {
+        const std::string command = words.front();
+        switch (run(session, words)) {
+        case Outcome::Done:
+            serve(std::chrono::milliseconds(0), false);
+            break;
+        case Outcome::Failed:
+            return 3;
+        case Outcome::Quit:
+            quit = true;
+            return 0;
+        case Outcome::Unknown:
+            TOuterConsole::error("Unknown command or missing argument: %s", command.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int readCommands(TOuterSession& session) {
+    for (;;) {
+        while (!serve(std::chrono::hours(24), true)) {
+        }
+        std::string line;
+        if (!std::getline(std::cin, line))
+            return 0; // the input ended: as quit
+        std::istringstream split(line);
+        std::vector<std::string> words;
+        for (std::string word; split >> word;)
+            words.push_back(word);
+        bool quit = false;
+        // A failed command is reported and the session goes on; only quit ends it.
+        runAll(session, words, quit);
+        if (quit)
+            return 0;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    std::vector<int> inputs;
+    int output = 0;
+    while (!words.empty() && words.front().rfind("--", 0) == 0) {
+        const std::string option = words.front();
+        if (option == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        const int port = words.size() > 1 ? portArgument(words[1]) : 0;
+        if ((option != "--input" && option != "--output") || !port) {
+            std::fputs(kUsage, stderr);
+            return 1;
+        }
+        (option == "--input" ? inputs.push_back(port) : void(output = port));
+        words.erase(words.begin(), words.begin() + 2);
+    }
+
+    TOuterSession session;
+    if (!session.start())
+        return 2;
+    for (int port : inputs)
+        if (!session.openInput(port))
+            return 2;
+    if (output && !session.openOutput(output))
+        return 2;
+    bool quit = false;
+    const int status = runAll(session, words, quit);
+    if (status != 0 || quit)
+        return status;
+    return readCommands(session);
+}
