@@ -19,6 +19,13 @@ void line(FILE* stream, const char* format, va_list arguments) {
 
 namespace TOuterConsole {
 
+std::string ascii(const WCHAR* text) {
+    std::string result;
+    for (; text && *text; ++text)
+        result += *text < 0x80 ? char(*text) : '?';
+    return result;
+}
+
 void print(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);

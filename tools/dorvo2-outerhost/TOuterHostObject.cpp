@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -30,13 +29,6 @@ GUID portIdentity(DWORD direction, DWORD port) {
                 WORD(direction ? 1 : 0),
                 0x4F00,
                 {0x80, 0x4F, 0x55, 0x54, 0x45, 0x52, 0x00, 0x01}};
-}
-
-std::string text(LPCWSTR name) {
-    std::string result;
-    for (; name && *name; ++name)
-        result += *name < 0x80 ? char(*name) : '?';
-    return result;
 }
 
 } // namespace
@@ -106,7 +98,7 @@ HRESULT TOuterHostObject::SetPortUsage(DWORD operation, const GUID* portId, LPCW
                                        IUnknown*, DWORD index) {
     TOuterConsole::print("port-usage operation=%u port=%u index=%u name=\"%s\"", operation,
                          portId ? unsigned(portId->Data1 - 0x0D0E7000u) : 0u, index,
-                         text(name).c_str());
+                         TOuterConsole::ascii(name).c_str());
     return S_OK;
 }
 

@@ -126,6 +126,22 @@ bool TOuterSession::play(const std::string& midiFile, int port) {
     return true;
 }
 
+bool TOuterSession::listPorts() {
+    for (DWORD direction : {0u, 1u}) {
+        MPPORTLIST list{};
+        if (FAILED(m_host->GetPortList(direction, &list)))
+            return false;
+        for (DWORD i = 0; i < list.count; ++i) {
+            TOuterConsole::print("%s port=%u \"%s\"", direction ? "output" : "input",
+                                 list.ports[i].port,
+                                 TOuterConsole::ascii(list.ports[i].name).c_str());
+            CoTaskMemFree(list.ports[i].name);
+        }
+        CoTaskMemFree(list.ports);
+    }
+    return true;
+}
+
 bool TOuterSession::notifyPortListChanged() {
     const int heard = m_host->notify(GUID_MPPortListChanged);
     TOuterConsole::print("notified %d sinks", heard);

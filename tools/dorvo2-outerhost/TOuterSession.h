@@ -34,6 +34,7 @@ public:
     bool load(const std::string& path, bool project);
     bool save(const std::string& path, bool project);
     bool play(const std::string& midiFile, int port);
+    bool listPorts();
     bool notifyPortListChanged();
     bool resync();
     // Disconnects and releases the component; nothing after it.

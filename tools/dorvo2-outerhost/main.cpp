@@ -30,6 +30,7 @@ const char kUsage[] =
     "  import XDW      gives the component a workspace document\n"
     "  export XDW      saves the component's data as a workspace document\n"
     "  play FILE PORT  hands the MIDI bytes of FILE to the component as input on PORT\n"
+    "  ports           lists the machine's MIDI ports, as the component sees them\n"
     "  notify          tells the component that the port list changed\n"
     "  resync          asks the component to synchronize with the hardware\n"
     "  wait MS         serves the component for MS milliseconds\n"
@@ -78,6 +79,8 @@ Outcome run(TOuterSession& session, std::vector<std::string>& words) {
     };
     if (command == "quit")
         return Outcome::Quit;
+    if (command == "ports")
+        return session.listPorts() ? Outcome::Done : Outcome::Failed;
     if (command == "notify")
         return session.notifyPortListChanged() ? Outcome::Done : Outcome::Failed;
     if (command == "resync")
