@@ -2,9 +2,9 @@
 
 #include "GuidConversion.h"
 #include "TransportCheck.h"
+#include "WideText.h"
 
 #include <algorithm>
-#include <cstring>
 #include <dorvo/objbase.h>
 
 using dorvo::transport::kTransportModule;
@@ -15,17 +15,6 @@ constexpr QChar kFieldSeparator = u';';
 
 bool hasNameField(const QString& entry) {
     return entry.contains(kFieldSeparator);
-}
-
-// A zero-terminated UTF-16 copy from the task allocator; null when there is no memory.
-LPWSTR taskAllocatedCopy(const QString& text) {
-    const qsizetype bytes = (text.size() + 1) * qsizetype(sizeof(WCHAR));
-    auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc(static_cast<SIZE_T>(bytes)));
-    if (copy) {
-        std::memcpy(copy, text.utf16(), static_cast<size_t>(text.size()) * sizeof(WCHAR));
-        copy[text.size()] = 0;
-    }
-    return copy;
 }
 
 } // namespace
@@ -95,7 +84,7 @@ void TMIDIPortAccessor::fillPortData(int direction, MPPORTLIST* pPortData) {
         MPPORTINFO& info = ports[count++];
         info.port = static_cast<DWORD>(entry.section(kFieldSeparator, 0, 0).toInt());
         info.portId = guidFromUuid(id);
-        info.name = taskAllocatedCopy(entry.section(kFieldSeparator, 1, 1));
+        info.name = dorvo::taskAllocatedText(entry.section(kFieldSeparator, 1, 1));
     }
     if (count == 0) {
         CoTaskMemFree(ports);

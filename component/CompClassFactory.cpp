@@ -1,6 +1,7 @@
 #include "CompClassFactory.h"
 
 #include "CompIMPInitialise.h"
+#include "CompIPropertyPage.h"
 #include "TComponentServer.h"
 
 #include <new>
@@ -58,10 +59,14 @@ HRESULT CompIMPInitialiseFactory::CreateInstance(IUnknown* outer, REFIID iid, vo
     return result;
 }
 
-HRESULT CompIPropertyPageFactory::CreateInstance(IUnknown*, REFIID, void** out) {
-    // The component's property page comes with the foreign-window support; until then the
-    // class is registered but makes no objects.
-    if (out)
-        *out = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+HRESULT CompIPropertyPageFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
+    CompIPropertyPage* page = CompIPropertyPage::create(outer);
+    if (!page) {
+        if (out)
+            *out = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT result = page->QueryInterface(iid, out);
+    page->Release();
+    return result;
 }

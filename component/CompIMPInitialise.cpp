@@ -1,6 +1,7 @@
 #include "CompIMPInitialise.h"
 
 #include "ApplicationWindow.h"
+#include "CForeignWindowWrapper.h"
 #include "ClientIUnknown.h"
 #include "CompDorvo2Comp.h"
 #include "CompIMPEventFilter.h"
@@ -22,9 +23,15 @@
 
 #include <chrono>
 #include <new>
+#include <set>
 #include <thread>
 
 namespace {
+
+// The component objects that exist, so that a page given an object can tell whether it is one
+// of this library's.
+std::mutex liveObjectsLock;
+std::set<const IMPInitialise*> liveObjects;
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPollStep = std::chrono::milliseconds(50);
@@ -51,6 +58,23 @@ CompIMPInitialise* CompIMPInitialise::create(IUnknown* outer) {
 CompIMPInitialise::CompIMPInitialise(IUnknown* outer) : m_outer(outer) {
     TComponentServer::trace(
         "CompIMPInitialise::CompIMPInitialise() Constructor called - useCount: 1");
+    std::lock_guard<std::mutex> lock(liveObjectsLock);
+    liveObjects.insert(static_cast<IMPInitialise*>(this));
+}
+
+CompIMPInitialise* CompIMPInitialise::fromUnknown(IUnknown* object) {
+    IMPInitialise* candidate = nullptr;
+    if (!object ||
+        FAILED(object->QueryInterface(IID_IMPInitialise, reinterpret_cast<void**>(&candidate))) ||
+        !candidate)
+        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(liveObjectsLock);
+        if (liveObjects.count(candidate))
+            return static_cast<CompIMPInitialise*>(candidate);
+    }
+    candidate->Release();
+    return nullptr;
 }
 
 bool CompIMPInitialise::build() {
@@ -74,6 +98,10 @@ bool CompIMPInitialise::build() {
 }
 
 CompIMPInitialise::~CompIMPInitialise() {
+    {
+        std::lock_guard<std::mutex> lock(liveObjectsLock);
+        liveObjects.erase(static_cast<IMPInitialise*>(this));
+    }
     DORVO_CHECK_TEXT(TComponentServer::mainThreadRunning(), "mainThreadRunning()");
     m_shuttingDown = true;
     if (m_pusher)
@@ -218,10 +246,18 @@ HRESULT CompIMPInitialise::disconnectCore() {
 // ---- The Workspace window --------------------------------------------------------------------
 
 HRESULT CompIMPInitialise::makeWorkspaceWindow() {
+    if (!m_wrapper) {
+        m_wrapper = new (std::nothrow) CForeignWindowWrapper(nullptr, -1, -1);
+        if (!m_wrapper)
+            return E_FAIL;
+    }
     if (!m_window) {
         m_window = new (std::nothrow) ApplicationWindow(m_host, m_output, m_pageHost);
         if (!m_window)
             return E_FAIL;
+        m_wrapper->setCentralWidget(m_window);
+        m_window->move(0, 0);
+        m_window->show();
         // Each window counts while it lives. (Counting the window's end against the object's
         // own count would let a second window's end allow the library to be unloaded under a
         // living object.)
@@ -244,13 +280,20 @@ void CompIMPInitialise::deleteWorkspaceWindow(bool deferred) {
         std::lock_guard<std::mutex> lock(m_deliveryLock);
         dorvo::releaseReference(m_deliveryHost);
     }
-    if (!m_window)
-        return;
-    if (deferred)
-        m_window->deleteLater();
-    else
-        delete m_window;
-    m_window = nullptr;
+    if (m_window) {
+        if (deferred)
+            m_window->deleteLater();
+        else
+            delete m_window;
+        m_window = nullptr;
+    }
+    m_pageShown = false;
+    if (m_wrapper) {
+        if (deferred)
+            m_wrapper->deleteLater();
+        else
+            delete m_wrapper;
+    }
 }
 
 // ---- MIDI from the outer application ---------------------------------------------------------
@@ -284,6 +327,7 @@ HRESULT CompIMPInitialise::loadCore(const QByteArray& document, quint64 connecti
             m_window->eraseCurrentDocument();
             QDataStream stream(document);
             result = m_window->loadFromStream(stream, true);
+            m_firstShowPending = false;
         }
     }
     ++m_loadsFinished;
@@ -291,13 +335,9 @@ HRESULT CompIMPInitialise::loadCore(const QByteArray& document, quint64 connecti
 }
 
 HRESULT CompIMPInitialise::loadFromOuterThread(QByteArray document) {
-    HRESULT result = S_OK;
-    if (m_pageHost && !m_clientWindow.exists()) {
-        result = m_clientWindow.create(TComponentServer::module());
-        if (result != S_OK)
-            return result;
-        m_clientWindowPending = true;
-    }
+    const HRESULT result = prepareClientWindow();
+    if (result != S_OK)
+        return result;
     m_loadsStarted = 0;
     m_loadsFinished = 0;
     (new CompIMPInitialise_LoadStream2_params(this, std::move(document), m_connection.load()))
@@ -309,6 +349,15 @@ HRESULT CompIMPInitialise::loadFromOuterThread(QByteArray document) {
         std::this_thread::sleep_for(kPollStep);
     }
     (new CompIMPInitialise_LoadStream3_params(this))->post();
+    return result;
+}
+
+HRESULT CompIMPInitialise::prepareClientWindow() {
+    if (!m_pageHost || m_clientWindow.exists())
+        return S_OK;
+    const HRESULT result = m_clientWindow.create(TComponentServer::module());
+    if (result == S_OK)
+        m_clientWindowPending = true;
     return result;
 }
 

@@ -14,7 +14,9 @@
 #include <dorvo/dorvo2.h>
 
 #include <QByteArray>
+#include <QPointer>
 #include <QRecursiveMutex>
+#include <QSize>
 
 #include <atomic>
 #include <functional>
@@ -22,6 +24,7 @@
 #include <mutex>
 
 class ApplicationWindow;
+class CForeignWindowWrapper;
 class ClientIUnknown;
 class CompDorvo2Comp;
 class CompIMPEventFilter;
@@ -35,6 +38,9 @@ public:
     // Any thread (the class factory): a built object with one reference, its event pusher
     // running; null without memory. outer is kept as given.
     static CompIMPInitialise* create(IUnknown* outer);
+    // Any thread: the component object of this library behind an interface pointer, referenced;
+    // null for anything else (also another library's object).
+    static CompIMPInitialise* fromUnknown(IUnknown* object);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -76,6 +82,23 @@ public:
     // caller holds no lock that the GUI thread might want.
     HRESULT runOnGuiThread(std::function<HRESULT()> work);
 
+    // ---- The property page (CompIPropertyPage) ----
+
+    // GUI thread: the Workspace window placed into the outer application's window at the
+    // rectangle and shown; the first activation of a Workspace that was never loaded starts a
+    // new, untitled one.
+    HRESULT activateCore(HWND parent, const RECT& rect);
+    // Any thread: the Workspace window taken out of the outer application's window again;
+    // E_UNEXPECTED while it is not shown there.
+    HRESULT deactivateCore();
+    // GUI thread: E_UNEXPECTED while the page is not shown.
+    HRESULT moveCore(const RECT& rect);
+    // The page's size: the last one it was activated or moved to, 400 x 300 before.
+    QSize pageSize();
+    // Outer thread, before an activation is carried to the GUI thread: the window through
+    // which the GUI thread calls back into this thread (only with a page-hosting interface).
+    HRESULT prepareClientWindow();
+
     // The connection count: raised by every disconnect.
     quint64 connection() const { return m_connection.load(); }
 
@@ -105,6 +128,12 @@ private:
     IMPPageHost* m_pageHost = nullptr;
     DWORD m_adviseCookie = 0;
     ApplicationWindow* m_window = nullptr;
+    // The Workspace window lives inside it; it goes into the outer application's window.
+    QPointer<CForeignWindowWrapper> m_wrapper;
+    // Until a load or the first activation: that activation starts an untitled workspace.
+    bool m_firstShowPending = true;
+    std::atomic<bool> m_pageShown{false};
+    QSize m_lastSize{-1, -1};
     std::atomic<int> m_loadsStarted{0};
     std::atomic<int> m_loadsFinished{0};
     std::atomic<int> m_disconnectDone{0};

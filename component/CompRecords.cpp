@@ -13,6 +13,10 @@ IUnknown* asUnknown(CompIMPInitialise* target) {
     return static_cast<IMPInitialise*>(target);
 }
 
+IPropertyPage* page(IUnknown* target) {
+    return static_cast<IPropertyPage*>(target);
+}
+
 } // namespace
 
 IMPInitialise_MPDisconnect_params::IMPInitialise_MPDisconnect_params(CompIMPInitialise* target)
@@ -68,4 +72,33 @@ CompIMPInitialise_Resync_params::CompIMPInitialise_Resync_params(CompIMPInitiali
 
 HRESULT CompIMPInitialise_Resync_params::call(IUnknown* target) {
     return owner(target)->resyncCore(m_value);
+}
+
+IPropertyPage_Activate_params::IPropertyPage_Activate_params(IPropertyPage* target, HWND parent,
+                                                             const RECT& rect, BOOL modal)
+    : TSimpleMarshaller(target, true), m_parent(parent), m_rect(rect), m_modal(modal) {}
+
+HRESULT IPropertyPage_Activate_params::call(IUnknown* target) {
+    return page(target)->Activate(m_parent, &m_rect, m_modal);
+}
+
+IPropertyPage_Move_params::IPropertyPage_Move_params(IPropertyPage* target, const RECT& rect)
+    : TSimpleMarshaller(target, true), m_rect(rect) {}
+
+HRESULT IPropertyPage_Move_params::call(IUnknown* target) {
+    return page(target)->Move(&m_rect);
+}
+
+IPropertyPage_Deactivate_params::IPropertyPage_Deactivate_params(IPropertyPage* target)
+    : TSimpleMarshaller(target, true) {}
+
+HRESULT IPropertyPage_Deactivate_params::call(IUnknown* target) {
+    return page(target)->Deactivate();
+}
+
+IPropertyPage_Show_params::IPropertyPage_Show_params(IPropertyPage* target, UINT command)
+    : TSimpleMarshaller(target, true), m_command(command) {}
+
+HRESULT IPropertyPage_Show_params::call(IUnknown* target) {
+    return page(target)->Show(m_command);
 }

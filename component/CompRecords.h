@@ -94,3 +94,53 @@ protected:
 private:
     LONGLONG m_value;
 };
+
+// The page calls carried from the outer application's threads: each targets a property page
+// (the component's own or an editor's stand-in) and calls it again on the GUI thread, where it
+// does the work itself. The outer caller got S_OK already.
+class IPropertyPage_Activate_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    IPropertyPage_Activate_params(IPropertyPage* target, HWND parent, const RECT& rect, BOOL modal);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+
+private:
+    HWND m_parent;
+    RECT m_rect;
+    BOOL m_modal;
+};
+
+class IPropertyPage_Move_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    IPropertyPage_Move_params(IPropertyPage* target, const RECT& rect);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+
+private:
+    RECT m_rect;
+};
+
+class IPropertyPage_Deactivate_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    explicit IPropertyPage_Deactivate_params(IPropertyPage* target);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+};
+
+class IPropertyPage_Show_params : public TSimpleMarshaller {
+    Q_OBJECT
+public:
+    IPropertyPage_Show_params(IPropertyPage* target, UINT command);
+
+protected:
+    HRESULT call(IUnknown* target) override;
+
+private:
+    UINT m_command;
+};

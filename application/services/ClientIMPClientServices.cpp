@@ -3,30 +3,15 @@
 #include "ClientIUnknown.h"
 #include "DorvoAssert.h"
 #include "GuidConversion.h"
+#include "WideText.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 namespace {
 
 // Matches no use: removal then finds a use by its port id alone.
 constexpr DWORD kNoDirection = 0xFFFFFFFF;
-
-LPWSTR taskAllocatedCopy(LPCWSTR text) {
-    std::size_t length = 0;
-    if (text) {
-        while (text[length])
-            ++length;
-    }
-    auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc((length + 1) * sizeof(WCHAR)));
-    if (copy) {
-        if (length)
-            std::memcpy(copy, text, length * sizeof(WCHAR));
-        copy[length] = 0;
-    }
-    return copy;
-}
 
 // Frees what a partly filled copy holds; the list is empty afterwards.
 void freeCopy(MPPORTLIST& list, DWORD filled) {
@@ -47,21 +32,12 @@ void copyPortList(const MPPORTLIST& source, MPPORTLIST& target) {
     for (DWORD i = 0; i < source.count; ++i) {
         target.ports[i].port = source.ports[i].port;
         target.ports[i].portId = source.ports[i].portId;
-        target.ports[i].name = taskAllocatedCopy(source.ports[i].name);
+        target.ports[i].name = dorvo::taskAllocatedText(dorvo::textOfWide(source.ports[i].name));
         if (!target.ports[i].name) {
             freeCopy(target, i);
             return;
         }
     }
-}
-
-QString textOf(LPCWSTR name) {
-    if (!name)
-        return QString();
-    qsizetype length = 0;
-    while (name[length])
-        ++length;
-    return QString::fromUtf16(name, length);
 }
 
 } // namespace
@@ -74,11 +50,15 @@ ClientIMPClientServices::ClientIMPClientServices(std::nullptr_t)
       m_servicesLock(new (std::nothrow) std::recursive_mutex) {}
 
 ClientIMPClientServices::~ClientIMPClientServices() {
+    releaseOuterServices();
+    m_proxyPorts.reset();
     m_registry.clear();
     m_servicesLock.reset();
 }
 
 HRESULT ClientIMPClientServices::GetPortList(DWORD direction, MPPORTLIST* list) {
+    if (isConnectedToOuter())
+        return outerPortList(direction, list);
     if (!DORVO_CHECK_TEXT(m_host, "pOuter != NULL"))
         return E_OUTOFMEMORY;
     if (!list)
@@ -93,23 +73,32 @@ HRESULT ClientIMPClientServices::GetPortList(DWORD direction, MPPORTLIST* list) 
     return S_OK;
 }
 
-HRESULT ClientIMPClientServices::ServicesSlot4(DWORD, DWORD, DWORD) {
-    return E_NOTIMPL;
+HRESULT ClientIMPClientServices::ServicesSlot4(DWORD a, DWORD b, DWORD c) {
+    IMPClientServices* outer = activeOuterServices();
+    return outer ? outer->ServicesSlot4(a, b, c) : E_NOTIMPL;
 }
 
-HRESULT ClientIMPClientServices::ServicesSlot5(DWORD) {
-    return E_NOTIMPL;
+HRESULT ClientIMPClientServices::ServicesSlot5(DWORD a) {
+    IMPClientServices* outer = activeOuterServices();
+    return outer ? outer->ServicesSlot5(a) : E_NOTIMPL;
 }
 
-HRESULT ClientIMPClientServices::ServicesSlot6(DWORD) {
-    return E_NOTIMPL;
+HRESULT ClientIMPClientServices::ServicesSlot6(DWORD a) {
+    IMPClientServices* outer = activeOuterServices();
+    return outer ? outer->ServicesSlot6(a) : E_NOTIMPL;
 }
 
 HRESULT ClientIMPClientServices::SetPortUsage(DWORD operation, const GUID* portId, LPCWSTR name,
-                                              ULONG_PTR, IUnknown* component, DWORD index) {
+                                              ULONG_PTR value, IUnknown* component, DWORD index) {
     if (!m_servicesLock)
         return E_OUTOFMEMORY;
     std::lock_guard<std::recursive_mutex> lock(*m_servicesLock);
+    if (isConnectedToOuter()) {
+        if (!DORVO_CHECK_TEXT(component, "pIUnk"))
+            return E_POINTER;
+        if (!m_host)
+            return E_UNEXPECTED;
+    }
     if (!DORVO_CHECK_TEXT(m_host, "pOuter != NULL"))
         return E_FAIL;
     if (!portId || !component)
@@ -133,7 +122,27 @@ HRESULT ClientIMPClientServices::SetPortUsage(DWORD operation, const GUID* portI
         return (candidate.index == index && candidate.direction == direction) ||
                IsEqualGUID(candidate.portId, *portId);
     });
-    return applyOperation(operation, uses, use, PortUse{*portId, textOf(name), index, direction});
+    const PortUse given{*portId, dorvo::textOfWide(name), index, direction, value};
+    if (!isConnectedToOuter())
+        return applyOperation(operation, uses, use, given);
+
+    // Nothing changes, so nothing is passed on.
+    if (use != uses.end() &&
+        ((operation == MPPORTUSAGE_RENAME && use->name == given.name &&
+          IsEqualGUID(use->portId, given.portId)) ||
+         (operation == MPPORTUSAGE_REIDENTIFY && IsEqualGUID(use->portId, given.portId))))
+        return S_OK;
+    PortUse passed = use != uses.end() ? *use : given;
+    const HRESULT applied = applyOperation(operation, uses, use, given);
+    // The outer application's callers know a use that is not there as an invalid argument.
+    if (FAILED(applied))
+        return applied == E_OUTOFMEMORY ? applied : E_INVALIDARG;
+    if (operation != MPPORTUSAGE_REMOVE) {
+        passed.portId = given.portId;
+        passed.name = given.name;
+        passed.value = given.value;
+    }
+    return passOnPortUsage(operation, passed, component);
 }
 
 HRESULT ClientIMPClientServices::directionOf(DWORD operation, const GUID& portId,
@@ -142,9 +151,13 @@ HRESULT ClientIMPClientServices::directionOf(DWORD operation, const GUID& portId
         direction = kNoDirection;
         return S_OK;
     }
-    if (isCachedPort(0, portId))
+    auto known = [this, &portId](DWORD candidate) {
+        return isConnectedToOuter() ? isOuterPort(candidate, portId)
+                                    : isCachedPort(candidate, portId);
+    };
+    if (known(0))
         direction = 0;
-    else if (isCachedPort(1, portId))
+    else if (known(1))
         direction = 1;
     else
         return E_INVALIDARG;
@@ -234,5 +247,12 @@ void ClientIMPClientServices::removeComponentPorts(const IUnknown* component) {
     if (!m_servicesLock)
         return;
     std::lock_guard<std::recursive_mutex> lock(*m_servicesLock);
-    m_registry.erase(component);
+    const auto registered = m_registry.find(component);
+    if (registered == m_registry.end())
+        return;
+    if (m_outerServices2) {
+        for (const PortUse& use : registered->second)
+            passOnPortUsage(MPPORTUSAGE_REMOVE, use, const_cast<IUnknown*>(component));
+    }
+    m_registry.erase(registered);
 }

@@ -11,7 +11,7 @@
 #include <new>
 #include <vector>
 
-ClientIUnknown::ClientIUnknown() : TInnerObject(nullptr) {
+ClientIUnknown::ClientIUnknown(PortOwner owner) : TInnerObject(nullptr), m_portOwner(owner) {
     m_portMapLock.reset(new (std::nothrow) std::recursive_mutex);
     m_portListLock.reset(new (std::nothrow) std::recursive_mutex);
     createServices();
@@ -21,13 +21,41 @@ ClientIUnknown::ClientIUnknown() : TInnerObject(nullptr) {
         m_container->AddConnectionPoint(&IID_IMPSecondarySink);
     }
     // The port list source stays null until the window sets it.
-    createMachinePortAccessor();
+    if (ownsMachinePorts())
+        createMachinePortAccessor();
+}
+
+HRESULT ClientIUnknown::connect(IUnknown* outerHost, IMPAsyncOutput* outerOutput) {
+    if (ownsMachinePorts())
+        return E_UNEXPECTED;
+    if (m_asyncOutput)
+        m_asyncOutput->connect(outerOutput);
+    if (m_clientServices)
+        m_clientServices->connect(outerHost);
+    if (m_timeInfo)
+        m_timeInfo->connect(outerHost);
+    if (m_clientInfo)
+        m_clientInfo->connect(outerHost);
+    return S_OK;
+}
+
+TMIDIPortAccessor* ClientIUnknown::machinePortAccessor() const {
+    if (ownsMachinePorts())
+        return m_machinePortAccessor.get();
+    return m_clientServices ? m_clientServices->outerPorts() : nullptr;
+}
+
+void ClientIUnknown::setPortIdentities(int direction, const QMap<QUuid, QUuid>& outerToComponent) {
+    if (!ownsMachinePorts() && m_clientServices)
+        m_clientServices->setPortIdentities(direction, outerToComponent);
 }
 
 void ClientIUnknown::createServices() {
     m_asyncOutput = new (std::nothrow) ClientIMPAsyncOutput(this);
     m_clientServices = new (std::nothrow) ClientIMPClientServices(this);
     m_timeInfo = new (std::nothrow) ClientIMPTimeInfo(this);
+    if (!ownsMachinePorts())
+        m_clientInfo = new (std::nothrow) ClientIMPClientInfo(this);
     m_qtBasedHost = new (std::nothrow) ClientIMPQTBasedHost(this);
     m_container = new (std::nothrow) ClientIConnectionPointContainer(this);
 }
@@ -60,6 +88,7 @@ void ClientIUnknown::releaseServices() {
     };
     release(m_container);
     release(m_qtBasedHost);
+    release(m_clientInfo);
     release(m_timeInfo);
     release(m_clientServices);
     release(m_asyncOutput);
@@ -82,7 +111,7 @@ HRESULT ClientIUnknown::QueryInterface(REFIID iid, void** out) {
         return S_OK;
     }
     if (answeredBy(m_qtBasedHost, iid, out) || answeredBy(m_timeInfo, iid, out) ||
-        answeredBy(m_container, iid, out))
+        answeredBy(m_clientInfo, iid, out) || answeredBy(m_container, iid, out))
         return S_OK;
     *out = nullptr;
     return E_NOINTERFACE;
@@ -92,6 +121,10 @@ HRESULT ClientIUnknown::Notify(const MPNOTIFICATION* notification) {
     // A sink would read the record; a missing one must not reach the components.
     if (!DORVO_CHECK(notification))
         return E_POINTER;
+    // Components that ask for their ports when they hear of the change find the new names.
+    if (!ownsMachinePorts() && m_clientServices &&
+        IsEqualGUID(notification->id, GUID_MPPortListChanged))
+        m_clientServices->refreshPortNames();
     ClientIConnectionPoint* point =
         m_container ? m_container->pointFor(IID_IMPNotificationSink) : nullptr;
     if (!point)

@@ -3,10 +3,15 @@
 // Qt-host marker and the connection points) are inner objects that share its identity and its
 // reference count; the object lives as long as anybody holds one of them. It also owns the
 // Workspace's open MIDI ports and the MIDI Thru routes between them.
+//
+// In the component build the outer application owns the ports: the host object is made for it
+// and connected to it, its services pass their calls on, an open input is fed by the outer
+// application, and what goes out goes to the outer application's output.
 #pragma once
 
 #include "ClientIConnectionPointContainer.h"
 #include "ClientIMPAsyncOutput.h"
+#include "ClientIMPClientInfo.h"
 #include "ClientIMPClientServices.h"
 #include "ClientIMPQTBasedHost.h"
 #include "ClientIMPTimeInfo.h"
@@ -18,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 class MIDIThroughFilter;
@@ -30,8 +36,17 @@ public:
     using AsyncOutputObject = ClientIMPAsyncOutput;
     using ClientServicesObject = ClientIMPClientServices;
 
-    // GUI thread. Count 1, no outer object; lists the machine's MIDI ports.
-    ClientIUnknown();
+    enum class PortOwner { Machine, OuterApplication };
+
+    // GUI thread. Count 1, no outer object. With the machine's ports: lists them at once; with
+    // an outer application's: nothing until connect.
+    explicit ClientIUnknown(PortOwner owner = PortOwner::Machine);
+
+    // GUI thread, before any component is connected (outer application's ports only): the
+    // output goes to the asynchronous output, the host object to the client services, the time
+    // information and the client information, in that order. S_OK.
+    HRESULT connect(IUnknown* outerHost, IMPAsyncOutput* outerOutput);
+    bool ownsMachinePorts() const { return m_portOwner == PortOwner::Machine; }
 
     // Any thread: IUnknown gives the host object itself; then the services in a fixed order
     // (asynchronous output, client services under both of their identifiers, Qt-host marker,
@@ -39,7 +54,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
 
     // GUI thread: calls OnNotify of every sink advised on the notification point, in advise
-    // order, ignoring their results. E_FAIL without that point.
+    // order, ignoring their results. E_FAIL without that point. With an outer application's
+    // ports, a port list change first reads the port names again.
     HRESULT Notify(const MPNOTIFICATION* notification);
 
     // GUI thread: the window that owns this object; set after construction, cleared first on
@@ -51,13 +67,19 @@ public:
     // until then. The ports that components list come from it.
     void setPortListSource(TMIDIPortAccessor* source) { m_portListSource = source; }
     TMIDIPortAccessor* portListSource() const { return m_portListSource; }
-    // The machine's own ports; null when the accessor could not be made.
-    TMIDIPortAccessor* machinePortAccessor() const { return m_machinePortAccessor.get(); }
+    // The ports beneath the Workspace's: the machine's own, or the outer application's; null
+    // when the accessor could not be made.
+    TMIDIPortAccessor* machinePortAccessor() const;
+    // GUI thread, with an outer application's ports: the ids under which components know the
+    // outer ports that the Workspace re-maps (outer id -> the document's id), per direction.
+    void setPortIdentities(int direction, const QMap<QUuid, QUuid>& outerToComponent);
 
     // The services, without references; null when one could not be made.
     AsyncOutputObject* asyncOutput() const { return m_asyncOutput; }
     ClientServicesObject* clientServices() const { return m_clientServices; }
     ClientIMPTimeInfo* timeInfo() const { return m_timeInfo; }
+    // Only with an outer application's ports.
+    ClientIMPClientInfo* clientInfo() const { return m_clientInfo; }
     ClientIMPQTBasedHost* qtBasedHost() const { return m_qtBasedHost; }
     ClientIConnectionPointContainer* connectionPointContainer() const { return m_container; }
 
@@ -143,6 +165,7 @@ private:
     MIDIThroughFilter* thruFilterOf(int port) const;
     void dropThruFilter(int inPort);
 
+    const PortOwner m_portOwner;
     TWorkspaceComponents* m_workspaceWindow = nullptr;
     TMIDIPortAccessor* m_portListSource = nullptr;
     std::unique_ptr<TMIDIPortAccessor> m_machinePortAccessor;
@@ -151,6 +174,7 @@ private:
     AsyncOutputObject* m_asyncOutput = nullptr;
     ClientServicesObject* m_clientServices = nullptr;
     ClientIMPTimeInfo* m_timeInfo = nullptr;
+    ClientIMPClientInfo* m_clientInfo = nullptr;
     ClientIMPQTBasedHost* m_qtBasedHost = nullptr;
     ClientIConnectionPointContainer* m_container = nullptr;
 
@@ -169,4 +193,7 @@ private:
     std::map<int, std::unique_ptr<PortLock>> m_outputLocks;
     // One reference on each filter.
     std::map<int, MIDIThroughFilter*> m_thruFilters;
+    // With an outer application's ports: the outputs the Workspace opened, under the port map
+    // lock; what is sent goes to the outer application.
+    std::set<int> m_outerOutputs;
 };

@@ -41,7 +41,8 @@ bool ClientIUnknown::openInputPort(int port) {
         for (IMPEventFilter* filter : m_workspaceWindow->componentEventFilters())
             input->addFilter(filter);
     }
-    if (!input->open(port))
+    // The outer application's input is fed through receiveForeignEvent.
+    if (!(ownsMachinePorts() ? input->open(port) : input->openFed(port)))
         return false;
     std::lock_guard<std::recursive_mutex> inputLock(m_inputMapLock);
     m_inputs.emplace(port, std::move(input));
@@ -51,6 +52,11 @@ bool ClientIUnknown::openInputPort(int port) {
 bool ClientIUnknown::openOutputPort(int port) {
     if (!m_portMapLock)
         return false;
+    if (!ownsMachinePorts()) {
+        std::lock_guard<std::recursive_mutex> mapLock(*m_portMapLock);
+        m_outerOutputs.insert(port);
+        return true;
+    }
     PortLock* existingLock = nullptr;
     {
         std::lock_guard<std::recursive_mutex> mapLock(*m_portMapLock);
@@ -105,6 +111,11 @@ void ClientIUnknown::receiveForeignEvent(MPEVENT* event) {
 void ClientIUnknown::closeOutputPort(int port) {
     if (!m_portMapLock)
         return;
+    if (!ownsMachinePorts()) {
+        std::lock_guard<std::recursive_mutex> mapLock(*m_portMapLock);
+        m_outerOutputs.erase(port);
+        return;
+    }
     PortLock* portLock = nullptr;
     {
         std::lock_guard<std::recursive_mutex> mapLock(*m_portMapLock);
@@ -135,12 +146,14 @@ bool ClientIUnknown::isPortOpen(bool isOutput, int port) {
     if (!m_portMapLock)
         return false;
     std::lock_guard<std::recursive_mutex> mapLock(*m_portMapLock);
-    return m_outputs.count(port) != 0;
+    return m_outputs.count(port) != 0 || m_outerOutputs.count(port) != 0;
 }
 
 HRESULT ClientIUnknown::sendEvent(const MPEVENT* event, DWORD flags) {
     if (!event)
         return E_POINTER;
+    if (!ownsMachinePorts())
+        return m_asyncOutput ? m_asyncOutput->SendEvent(event, flags) : E_FAIL;
     if (!(flags & 1))
         return S_OK;
     if (!m_portMapLock)

@@ -40,6 +40,15 @@ bool TAppMIDIIn::open(int port, std::unique_ptr<TMIDITransport> transport) {
     return m_transport->openInput(port, this);
 }
 
+bool TAppMIDIIn::openFed(int port) {
+    if (!m_queue)
+        m_queue = new (std::nothrow) ClientIMPEventQueue(nullptr);
+    if (!m_queue)
+        return false;
+    m_port = port;
+    return true;
+}
+
 void TAppMIDIIn::receiveEvent(MPEVENT* event) {
     if (!event)
         return;

@@ -28,6 +28,9 @@ public:
     bool open(int port);
     // GUI thread: as above on a transport of the caller's; takes it over even on failure.
     bool open(int port, std::unique_ptr<TMIDITransport> transport);
+    // GUI thread: an input without a device, fed by whoever calls receiveEvent (the outer
+    // application of the component build); false when the queue cannot be made.
+    bool openFed(int port);
 
     // MIDI receive thread: one parsed event; nothing happens while no filter is registered.
     void receiveEvent(MPEVENT* event) override;

@@ -94,7 +94,12 @@ ApplicationWindow::~ApplicationWindow() {
 }
 
 void ApplicationWindow::createModel() {
-    m_model = new TWorkspaceModel;
+    // Inside an outer application, the Workspace's ports, time and output are that
+    // application's.
+    if (m_outer)
+        m_model = new TWorkspaceModel({m_outer->host(), m_outer->output()});
+    else
+        m_model = new TWorkspaceModel;
     connect(m_model, &TWorkspaceModel::instanceAdded, this, &ApplicationWindow::showInstance);
     connect(m_model, &TWorkspaceModel::instanceRemoving, this, &ApplicationWindow::forgetInstance);
     connect(m_model, &TWorkspaceModel::instanceRenamed, this, [this](TComponentInstance* instance) {
@@ -516,8 +521,28 @@ HRESULT ApplicationWindow::displayEditor(IUnknown* component) {
 }
 
 void ApplicationWindow::notifyComponents(const MPNOTIFICATION* notification) {
-    if (hostObject())
-        hostObject()->Notify(notification);
+    ClientIUnknown* host = hostObject();
+    if (!host || !notification)
+        return;
+    // The components hear on the GUI thread, where their sinks expect to be called; a port list
+    // change first gets the new names, so that a component asking at once finds them.
+    const MPNOTIFICATION copy = *notification;
+    if (IsEqualGUID(copy.id, GUID_MPPortListChanged)) {
+        if (host->clientServices())
+            host->clientServices()->refreshPortNames();
+        // The Workspace follows the outer application's new port list, then tells the
+        // components.
+        QMetaObject::invokeMethod(this, &ApplicationWindow::updateSystemPorts,
+                                  Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, copy] {
+            if (ClientIUnknown* current = hostObject())
+                current->Notify(&copy);
+        },
+        Qt::QueuedConnection);
 }
 
 void ApplicationWindow::resyncComponents(LONGLONG value) {

@@ -315,15 +315,22 @@ TVirtualMIDIPortAccessor::PortMaps TVirtualMIDIPortAccessor::workspaceMapsOfOpen
     PortMaps maps;
     if (!m_hostObject || !m_systemPorts)
         return maps;
+    // Under another owner's ports, the re-mapped ones are known to components by the
+    // document's ids.
+    std::array<QMap<QUuid, QUuid>, kDirections> identities;
     for (int direction = kInput; direction < kDirections; ++direction) {
         for (const QUuid& documentId : std::as_const(m_workspacePorts[direction])) {
             const QUuid resolved = resolve(direction, documentId);
             if (!isUsable(direction, resolved))
                 continue;
             const int port = devicePort(direction, systemIndex(direction, resolved));
-            if (m_hostObject->isPortOpen(isOutput(direction), port))
-                maps[direction].insert(documentId, m_systemPorts->portEntry(resolved));
+            if (!m_hostObject->isPortOpen(isOutput(direction), port))
+                continue;
+            maps[direction].insert(documentId, m_systemPorts->portEntry(resolved));
+            if (resolved != documentId)
+                identities[direction].insert(resolved, documentId);
         }
+        m_hostObject->setPortIdentities(direction, identities[direction]);
     }
     return maps;
 }

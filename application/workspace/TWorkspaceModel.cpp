@@ -30,6 +30,18 @@ TWorkspaceModel::TWorkspaceModel(QObject* parent) : QObject(parent) {
     m_hostObject->setWorkspaceWindow(this);
     listenForRegistryProblems();
     createPorts();
+    listenForDeviceChanges();
+}
+
+TWorkspaceModel::TWorkspaceModel(const OuterApplication& outer, QObject* parent) : QObject(parent) {
+    m_hostObject = new (std::nothrow) ClientIUnknown(ClientIUnknown::PortOwner::OuterApplication);
+    if (!DORVO_CHECK_TEXT(m_hostObject, "m_hostObject"))
+        return;
+    m_hostObject->setWorkspaceWindow(this);
+    m_hostObject->connect(outer.host, outer.output);
+    listenForRegistryProblems();
+    // The outer application tells of its port changes through its notifications.
+    createPorts();
 }
 
 void TWorkspaceModel::listenForRegistryProblems() {
@@ -66,10 +78,11 @@ void TWorkspaceModel::createPorts() {
         return;
     m_hostObject->setPortListSource(m_ports);
     m_ports->setWarningHandler([this](const QString& text) { emit warning(text); });
-    listenForDeviceChanges();
 }
 
 void TWorkspaceModel::listenForDeviceChanges() {
+    if (!m_ports)
+        return;
     m_deviceSettle = new QTimer(this);
     m_deviceSettle->setSingleShot(true);
     m_deviceSettle->setInterval(kDeviceSettleMs);
@@ -213,6 +226,8 @@ TWorkspaceModel::RenameResult TWorkspaceModel::rename(TComponentInstance* instan
         QMutexLocker lock(&m_lock);
         instance->setInstanceName(name);
     }
+    if (m_hostObject && m_hostObject->clientServices())
+        m_hostObject->clientServices()->renameComponentPorts(instance->component());
     emit instanceRenamed(instance);
     return RenameResult::Renamed;
 }

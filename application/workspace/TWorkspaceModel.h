@@ -21,9 +21,19 @@ class TVirtualMIDIPortAccessor;
 class TWorkspaceModel : public QObject, public TWorkspaceComponents {
     Q_OBJECT
 public:
+    // What the component build's outer application gives its Workspace: its host object and
+    // its output (either may be null).
+    struct OuterApplication {
+        IUnknown* host = nullptr;
+        IMPAsyncOutput* output = nullptr;
+    };
+
     // GUI thread. Creates the host object and, when the machine's ports can be listed, the
     // Workspace's port accessor.
     explicit TWorkspaceModel(QObject* parent = nullptr);
+    // GUI thread. The same over the outer application's ports, time and output instead of the
+    // machine's.
+    explicit TWorkspaceModel(const OuterApplication& outer, QObject* parent = nullptr);
     // Removes every instance, then detaches the host object from the model and the ports.
     ~TWorkspaceModel() override;
 
@@ -48,7 +58,8 @@ public:
     bool nameInUse(const QString& name) const;
 
     enum class RenameResult { Renamed, Unchanged, Empty, NameInUse };
-    // An empty name or one in use is refused and changes nothing.
+    // An empty name or one in use is refused and changes nothing. The outer application hears
+    // of the new name on every port the component uses.
     RenameResult rename(TComponentInstance* instance, const QString& name);
     // True when a component says its own state changed since it was last saved.
     bool anyComponentDirty() const;

@@ -399,6 +399,16 @@ DECLARE_INTERFACE_(IDorvo2Comp, IUnknown) {
 #define MPPAGEHOST_RENAMED 3   /* the component got a new name */
 #define MPPAGEHOST_RELEASE 4   /* the page goes; data: the placement record to fill */
 
+/* Where an editor's page was when the outer application last showed it. The host keeps the
+ * record; the block is task-allocated and its content is the outer application's own. Code 0
+ * passes the record when the block is set; before code 4 the host sets value to 0, frees the
+ * block and clears it, and the outer application may fill both. A value of 0 afterwards means
+ * that the outer application kept nothing: the host frees any block and clears it. */
+typedef struct tagMPPAGEPLACEMENT {
+    DWORD value;
+    LPVOID block;
+} MPPAGEPLACEMENT;
+
 /* The outer application's page-hosting interface, asked from its host object by the component
  * build in MPConnect; the component build calls it only on the outer application's thread that
  * made the connection's client window. */
