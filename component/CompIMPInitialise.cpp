@@ -12,6 +12,7 @@
 #include "DorvoAssert.h"
 #include "InterfaceReference.h"
 #include "TComponentServer.h"
+#include "TOuterEditorPages.h"
 #include "TPusherThread.h"
 
 #include <dorvo/winuser.h>
@@ -218,7 +219,14 @@ HRESULT CompIMPInitialise::MPDisconnect() {
     if (TComponentServer::mainThreadRunning())
         return disconnectCore();
     // What needs this thread is done before the GUI thread is asked to disconnect, so that it
-    // never waits for a thread that is waiting for it.
+    // never waits for a thread that is waiting for it. The editors' pages close first; a GUI
+    // thread that holds the object (and may be waiting for this thread) leaves them to the
+    // window's end.
+    if (m_objectLock.tryLock()) {
+        if (m_window)
+            m_window->closeEditorPages();
+        m_objectLock.unlock();
+    }
     m_clientWindow.destroy();
     m_disconnectDone = 0;
     (new IMPInitialise_MPDisconnect_params(this))->post();
@@ -256,6 +264,9 @@ HRESULT CompIMPInitialise::makeWorkspaceWindow() {
         if (!m_window)
             return E_FAIL;
         m_wrapper->setCentralWidget(m_window);
+        if (m_pageHost)
+            m_window->setEditorPageHosting(
+                std::make_unique<TOuterEditorPages>(*m_window, m_pageHost));
         m_window->move(0, 0);
         m_window->show();
         // Each window counts while it lives. (Counting the window's end against the object's
@@ -335,6 +346,8 @@ HRESULT CompIMPInitialise::loadCore(const QByteArray& document, quint64 connecti
 }
 
 HRESULT CompIMPInitialise::loadFromOuterThread(QByteArray document) {
+    if (m_window)
+        m_window->closeEditorPages();
     const HRESULT result = prepareClientWindow();
     if (result != S_OK)
         return result;
@@ -377,9 +390,12 @@ HRESULT CompIMPInitialise::runOnGuiThread(std::function<HRESULT()> work) {
 }
 
 HRESULT CompIMPInitialise::afterLoad() {
-    // The loader itself opened the editors that were open when the document was saved, as
-    // windows of this process; nothing is left to do until editors become pages of the outer
-    // application.
+    // Without the object lock: reopening waits for the outer application's thread, which may
+    // be holding it for its next call.
+    if (m_window) {
+        QMutexLocker workspaceLock(&m_window->workspaceLock());
+        m_window->reopenEditors();
+    }
     return S_OK;
 }
 

@@ -10,6 +10,7 @@
 #include "SetupDlg.h"
 #include "ShellLog.h"
 #include "TComponentInstance.h"
+#include "TEditorPageHosting.h"
 #include "TManual.h"
 #include "TOuterApplication.h"
 #include "TSynchronizer.h"
@@ -84,6 +85,7 @@ ApplicationWindow::~ApplicationWindow() {
     m_components.clear();
     delete m_iconView;
     m_iconView = nullptr;
+    m_pageHosting.reset();
     m_setup.reset();
     delete m_setupDlg;
     m_setupDlg = nullptr;
@@ -213,8 +215,11 @@ CVEXWrapper* ApplicationWindow::addComponent(const TCatalogueEntry& entry, const
 }
 
 void ApplicationWindow::showInstance(TComponentInstance* instance) {
-    if (m_iconView)
-        m_components.append(new CVEXWrapper(instance, m_iconView));
+    if (!m_iconView)
+        return;
+    auto* wrapper = new CVEXWrapper(instance, m_iconView);
+    wrapper->setPageHosting(m_pageHosting.get());
+    m_components.append(wrapper);
 }
 
 void ApplicationWindow::forgetInstance(TComponentInstance* instance) {
@@ -557,6 +562,27 @@ LRESULT ApplicationWindow::callPageHost(IPropertyPage* page, DWORD code, LPVOID 
 void ApplicationWindow::setClientWindow(HWND window, std::thread::id thread) {
     if (m_outer)
         m_outer->setClientWindow(window, thread);
+}
+
+bool ApplicationWindow::hasClientWindow() const {
+    return m_outer && m_outer->hasClientWindow();
+}
+
+void ApplicationWindow::setEditorPageHosting(std::unique_ptr<TEditorPageHosting> hosting) {
+    m_pageHosting = std::move(hosting);
+    for (CVEXWrapper* wrapper : std::as_const(m_components))
+        wrapper->setPageHosting(m_pageHosting.get());
+}
+
+void ApplicationWindow::reopenEditors() {
+    for (CVEXWrapper* wrapper : std::as_const(m_components))
+        if (wrapper->editorWasOpen())
+            wrapper->showEditor();
+}
+
+void ApplicationWindow::closeEditorPages() {
+    if (m_pageHosting)
+        m_pageHosting->closeAllPages();
 }
 
 void ApplicationWindow::aboutToQuit() {

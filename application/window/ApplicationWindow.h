@@ -25,6 +25,7 @@ class QMenu;
 class QSpinBox;
 class SetupDlg;
 class TComponentInstance;
+class TEditorPageHosting;
 class TOuterApplication;
 class TVirtualMIDIPortAccessor;
 class TWorkspaceSetup;
@@ -120,6 +121,13 @@ public:
     LRESULT callPageHost(IPropertyPage* page, DWORD code, LPVOID data);
     // The outer thread's window, through which callPageHost reaches that thread.
     void setClientWindow(HWND window, std::thread::id thread);
+    bool hasClientWindow() const;
+    // Editors as pages of the outer application, from now on and for every icon (owned).
+    void setEditorPageHosting(std::unique_ptr<TEditorPageHosting> hosting);
+    // After a load: opens the editors that the document had open.
+    void reopenEditors();
+    // The outer application's thread: asks the outer application to close every editor page.
+    void closeEditorPages();
 
     // The document interface.
     QString defaultCaption() const override;
@@ -196,6 +204,7 @@ private:
     bool m_sorting = false;
     QString m_pendingWarning;
     std::unique_ptr<TOuterApplication> m_outer;
+    std::unique_ptr<TEditorPageHosting> m_pageHosting;
     // The resynchronization request's value: the outer application's window that is to own
     // the Recall's dialogs.
     LONGLONG m_resyncValue = 0;

@@ -3,6 +3,7 @@
 #include "CWrapContainer.h"
 #include "DorvoAssert.h"
 #include "Images.h"
+#include "TEditorPageHosting.h"
 #include "TSyncThread.h"
 #include "WindowForward.h"
 #include "singleProgress.h"
@@ -58,6 +59,8 @@ CVEXWrapper::CVEXWrapper(TComponentInstance* instance, QListWidget* iconView)
 
 CVEXWrapper::~CVEXWrapper() {
     closeEditor(true);
+    if (m_pageHosting)
+        m_pageHosting->releaseEditorPage(*this);
     // The worker calls into the component; it ends before the instance can go.
     setSyncThread(nullptr);
     m_keptWindow = nullptr;
@@ -73,6 +76,8 @@ void CVEXWrapper::showName() {
     setToolTip(name);
     if (m_editorWindow)
         m_editorWindow->setWindowTitle(name);
+    if (m_pageHosting)
+        m_pageHosting->renameEditorPage(*this);
 }
 
 void CVEXWrapper::refreshIcon() {
@@ -133,6 +138,14 @@ CWrapContainer* CVEXWrapper::keptWindow() const {
     return m_keptWindow;
 }
 
+bool CVEXWrapper::hasEditorWindow() const {
+    return !m_editorWindow.isNull() || (m_pageHosting && m_pageHosting->isEditorPageShown(*this));
+}
+
+bool CVEXWrapper::showsEditorAsPage() const {
+    return m_pageHosting && m_pageHosting->canShowPages();
+}
+
 bool CVEXWrapper::hasPropertyPage() const {
     return m_instance->hasPropertyPage();
 }
@@ -142,13 +155,24 @@ void CVEXWrapper::showEditor() {
         dorvo::bringWindowForward(m_editorWindow);
         return;
     }
-    if (hasPropertyPage())
+    if (!hasPropertyPage())
+        return;
+    m_editorWasOpen = false;
+    // Inside an outer application the editor is one of its pages; one it refuses is not shown.
+    if (showsEditorAsPage())
+        m_pageHosting->showEditorPage(*this);
+    else
         openEditor();
 }
 
 void CVEXWrapper::showEditorAt(const QRect& rect) {
     if (!hasPropertyPage())
         return;
+    // The outer application places its pages itself.
+    if (showsEditorAsPage()) {
+        showEditor();
+        return;
+    }
     m_editorGeometry = rect;
     if (m_editorWindow) {
         m_editorWindow->setGeometry(rect);
@@ -245,6 +269,9 @@ bool CVEXWrapper::hideEditor(bool force) {
 }
 
 void CVEXWrapper::closeEditor(bool force) {
+    if (m_pageHosting)
+        m_pageHosting->closeEditorPage(
+            *this, !force && (entry().kind & TComponentCatalogue::kKeepEditorWindow));
     if (force && m_keptWindow) {
         m_editorWindow = m_keptWindow.data();
         m_keptWindow = nullptr;

@@ -19,6 +19,7 @@
 
 class CWrapContainer;
 class QListWidget;
+class TEditorPageHosting;
 class TSyncThread;
 class singleProgress;
 
@@ -38,7 +39,8 @@ public:
 
     // ---- Editor ----
 
-    bool hasEditorWindow() const { return !m_editorWindow.isNull(); }
+    // An editor window of its own, or (component build) a page shown by the outer application.
+    bool hasEditorWindow() const;
     CWrapContainer* editorWindow() const;
     // The hidden window of a component that keeps its editor (kind bit 0x10); null otherwise.
     CWrapContainer* keptWindow() const;
@@ -54,6 +56,14 @@ public:
     // true when the window may close (the page is gone); false when it was only hidden and
     // kept (kind bit 0x10 without force).
     bool hideEditor(bool force);
+    // The component build: editors become pages of the outer application through this (not
+    // owned; null: windows of their own).
+    void setPageHosting(TEditorPageHosting* hosting) { m_pageHosting = hosting; }
+    bool showsEditorAsPage() const;
+    // Set by a load whose document had the editor open, until the editor is opened again.
+    void setEditorWasOpen(bool wasOpen) { m_editorWasOpen = wasOpen; }
+    bool editorWasOpen() const { return m_editorWasOpen; }
+
     // The last normal geometry of the editor window (invalid until it was first shown) and
     // whether it was maximized when last hidden.
     QRect editorGeometry() const { return m_editorGeometry; }
@@ -122,6 +132,8 @@ private:
     IPropertyPage* m_activePage = nullptr;
     QPointer<CWrapContainer> m_editorWindow;
     QPointer<CWrapContainer> m_keptWindow;
+    TEditorPageHosting* m_pageHosting = nullptr;
+    bool m_editorWasOpen = false;
     QRect m_editorGeometry; // 0, 0, -1, -1: never shown
     bool m_maximized = false;
     QString m_key;

@@ -24,6 +24,7 @@ public:
 
     // GUI thread: the outer thread's window; the handle may outlive the window.
     void setClientWindow(HWND window, std::thread::id thread);
+    bool hasClientWindow() const { return m_clientWindow != nullptr; }
     // GUI thread: the page host's Call, made on the outer thread (0 without a page host).
     LRESULT callPageHost(IPropertyPage* page, DWORD code, LPVOID data) const;
     // GUI thread: work done on the outer thread, waiting for it.

@@ -183,7 +183,10 @@ CVEXWrapper* TWorkspaceLoader::loadComponent(const xdw::Component& entry) {
                                 component->statusText(result);
     }
     if (entry.editorOpen) {
-        if (isUsableGeometry(entry.editorGeometry))
+        // The outer application's pages open after the load, when its thread can answer.
+        if (component->showsEditorAsPage())
+            component->setEditorWasOpen(true);
+        else if (isUsableGeometry(entry.editorGeometry))
             component->showEditorAt(entry.editorGeometry);
         else
             component->showEditor();

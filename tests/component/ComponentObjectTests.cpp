@@ -13,15 +13,18 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
+#include <QMainWindow>
 #include <QMetaObject>
+#include <QThread>
 
 #include <dlfcn.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <vector>
 
@@ -503,6 +506,180 @@ TEST_F(ComponentLibraryTest, ALateLoadAfterADisconnectDoesNothing) {
         << "no Workspace was made by the late load";
     persistence->Release();
     EXPECT_EQ(object->Release(), 0u);
+}
+
+// Work on the library's GUI thread, waited for.
+void onGuiThread(const std::function<void()>& work) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), work, Qt::BlockingQueuedConnection);
+}
+
+// Polls a question asked on the GUI thread for up to 5 s.
+bool eventually(const std::function<bool()>& question) {
+    for (int i = 0; i < 500; ++i) {
+        bool answer = false;
+        onGuiThread([&] { answer = question(); });
+        if (answer)
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+IPropertyPage* createPage() {
+    IClassFactory* factory = nullptr;
+    if (library().getClassObject(kPageClass, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)) != S_OK)
+        return nullptr;
+    IPropertyPage* page = nullptr;
+    factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page));
+    factory->Release();
+    return page;
+}
+
+QSize pageSize(IPropertyPage* page) {
+    PROPPAGEINFO info{};
+    EXPECT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_EQ(info.cb, 48u);
+    EXPECT_EQ(QString::fromUtf16(info.pszTitle), QStringLiteral("Dorvo"));
+    CoTaskMemFree(info.pszTitle);
+    CoTaskMemFree(info.pszDocString);
+    CoTaskMemFree(info.pszHelpFile);
+    return QSize(info.size.cx, info.size.cy);
+}
+
+// The outer application's window, here a widget of this process: the page is reparented in Qt.
+struct HostFrame {
+    QWidget* frame = nullptr;
+    HWND handle = nullptr;
+    HostFrame() {
+        onGuiThread([this] {
+            frame = new QWidget;
+            frame->resize(900, 700);
+            frame->show();
+            handle = reinterpret_cast<HWND>(frame->winId());
+        });
+    }
+    ~HostFrame() {
+        onGuiThread([this] { delete frame; });
+    }
+    // The page's wrapper while it is inside the frame.
+    QMainWindow* wrapper() const { return frame->findChild<QMainWindow*>(); }
+    QString workspaceTitle() const {
+        QMainWindow* placed = wrapper();
+        return placed && placed->centralWidget() ? placed->centralWidget()->windowTitle()
+                                                 : QString();
+    }
+};
+
+TEST_F(ComponentLibraryTest, ThePropertyPageShowsTheWorkspaceInTheOuterWindow) {
+    IMPInitialise* object = createComponent();
+    ASSERT_TRUE(object);
+    OuterHost host;
+    DWORD flags = 0x40;
+    ASSERT_EQ(
+        object->MPConnect(static_cast<IConnectionPointContainer*>(&host), nullptr, 1, 0, &flags),
+        S_OK);
+    auto* pages = query<ISpecifyPropertyPages>(object, IID_ISpecifyPropertyPages);
+    ASSERT_TRUE(pages);
+    CAUUID classes{};
+    ASSERT_EQ(pages->GetPages(&classes), S_OK);
+    ASSERT_EQ(classes.cElems, 1u);
+    EXPECT_TRUE(IsEqualCLSID(classes.pElems[0], kPageClass));
+    CoTaskMemFree(classes.pElems);
+    pages->Release();
+
+    IPropertyPage* page = createPage();
+    ASSERT_TRUE(page);
+    const RECT full{0, 0, 640, 480};
+    EXPECT_EQ(pageSize(page), QSize(400, 300));
+    EXPECT_EQ(page->Activate(nullptr, &full, FALSE), E_UNEXPECTED) << "no object yet";
+    EXPECT_EQ(page->Activate(nullptr, nullptr, FALSE), E_POINTER);
+    IUnknown* objects[2] = {object, nullptr};
+    EXPECT_EQ(page->SetObjects(2, objects), E_INVALIDARG);
+    EXPECT_EQ(page->SetObjects(1, nullptr), E_POINTER);
+    EXPECT_EQ(page->SetObjects(1, objects + 1), E_UNEXPECTED);
+    IUnknown* foreign[1] = {static_cast<IConnectionPointContainer*>(&host)};
+    EXPECT_EQ(page->SetObjects(1, foreign), E_NOINTERFACE) << "only this library's object";
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    EXPECT_EQ(pageSize(page), QSize(400, 300));
+    EXPECT_EQ(page->Show(2), E_INVALIDARG);
+    EXPECT_EQ(page->Show(SW_SHOW), S_OK);
+    EXPECT_EQ(page->IsPageDirty(), S_OK);
+    EXPECT_EQ(page->Help(nullptr), E_NOTIMPL);
+
+    {
+        HostFrame frame;
+        // From this thread: answered at once, done on the GUI thread afterwards.
+        EXPECT_EQ(page->Activate(frame.handle, &full, FALSE), S_OK);
+        EXPECT_TRUE(eventually([&] {
+            QMainWindow* wrapper = frame.wrapper();
+            return wrapper && wrapper->isVisible() && wrapper->size() == QSize(640, 480);
+        })) << "the Workspace inside the outer window";
+        EXPECT_EQ(pageSize(page), QSize(640, 480));
+        // Never loaded and empty: the first activation starts an untitled Workspace.
+        EXPECT_TRUE(eventually([&] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->close();
+            return frame.workspaceTitle().contains(QStringLiteral("Untitled"));
+        })) << frame.workspaceTitle().toStdString();
+
+        const RECT moved{10, 20, 330, 260};
+        EXPECT_EQ(page->Move(&moved), S_OK);
+        EXPECT_TRUE(eventually([&] {
+            return frame.wrapper() && frame.wrapper()->geometry() == QRect(10, 20, 320, 240);
+        }));
+        EXPECT_EQ(pageSize(page), QSize(320, 240));
+        // The same window again: only the size changes.
+        const RECT larger{0, 0, 500, 400};
+        EXPECT_EQ(page->Activate(frame.handle, &larger, FALSE), S_OK);
+        EXPECT_TRUE(eventually(
+            [&] { return frame.wrapper() && frame.wrapper()->size() == QSize(500, 400); }));
+
+        EXPECT_EQ(page->Deactivate(), S_OK);
+        onGuiThread([&] { EXPECT_EQ(frame.wrapper(), nullptr) << "out of the outer window"; });
+        EXPECT_EQ(page->Deactivate(), E_UNEXPECTED) << "not shown any more";
+    }
+
+    EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+    EXPECT_EQ(page->Activate(nullptr, &full, FALSE), E_UNEXPECTED);
+    EXPECT_EQ(page->Release(), 0u);
+    EXPECT_EQ(object->MPDisconnect(), S_OK);
+    EXPECT_EQ(object->Release(), 0u);
+}
+
+TEST_F(ComponentLibraryTest, AfterALoadTheFirstActivationKeepsTheLoadedWorkspace) {
+    IMPInitialise* object = createComponent();
+    ASSERT_TRUE(object);
+    OuterHost host;
+    DWORD flags = 0x40;
+    ASSERT_EQ(
+        object->MPConnect(static_cast<IConnectionPointContainer*>(&host), nullptr, 1, 0, &flags),
+        S_OK);
+    auto* persistence = query<IPersistStream>(object, IID_IPersistStream);
+    MemoryStream saved;
+    ASSERT_EQ(persistence->Save(&saved, TRUE), S_OK);
+    ASSERT_EQ(persistence->Load(&saved), S_OK);
+
+    IPropertyPage* page = createPage();
+    IUnknown* objects[1] = {object};
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    {
+        HostFrame frame;
+        const RECT rect{0, 0, 300, 200};
+        EXPECT_EQ(page->Activate(frame.handle, &rect, FALSE), S_OK);
+        EXPECT_TRUE(eventually([&] { return frame.wrapper() && frame.wrapper()->isVisible(); }));
+        QThread::msleep(200);
+        onGuiThread([&] {
+            EXPECT_FALSE(frame.workspaceTitle().contains(QStringLiteral("Untitled")))
+                << frame.workspaceTitle().toStdString();
+        });
+        EXPECT_EQ(page->Deactivate(), S_OK);
+    }
+    // The page holds the object: the object outlives the disconnect until the page goes.
+    EXPECT_EQ(object->MPDisconnect(), S_OK);
+    persistence->Release();
+    EXPECT_EQ(object->Release(), 1u);
+    EXPECT_EQ(page->Release(), 0u);
 }
 
 } // namespace

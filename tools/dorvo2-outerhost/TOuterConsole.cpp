@@ -19,10 +19,32 @@ void line(FILE* stream, const char* format, va_list arguments) {
 
 namespace TOuterConsole {
 
-std::string ascii(const WCHAR* text) {
+std::string utf8(const WCHAR* text) {
     std::string result;
-    for (; text && *text; ++text)
-        result += *text < 0x80 ? char(*text) : '?';
+    for (; text && *text; ++text) {
+        char32_t code = *text;
+        if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[1] - 0xDC00);
+            ++text;
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            result += char(code);
+        } else if (code < 0x800) {
+            result += char(0xC0 | (code >> 6));
+            result += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            result += char(0xE0 | (code >> 12));
+            result += char(0x80 | ((code >> 6) & 0x3F));
+            result += char(0x80 | (code & 0x3F));
+        } else {
+            result += char(0xF0 | (code >> 18));
+            result += char(0x80 | ((code >> 12) & 0x3F));
+            result += char(0x80 | ((code >> 6) & 0x3F));
+            result += char(0x80 | (code & 0x3F));
+        }
+    }
     return result;
 }
 

@@ -8,8 +8,9 @@
 
 namespace TOuterConsole {
 
-// A wide text of the interface set for printing; characters beyond ASCII as '?'.
-std::string ascii(const WCHAR* text);
+// A wide text of the interface set (UTF-16) in UTF-8, for printing and for window titles; a
+// lone surrogate becomes U+FFFD, and a null text is empty.
+std::string utf8(const WCHAR* text);
 
 void print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void error(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,6 +1,7 @@
 #include "TOuterHostObject.h"
 
 #include "TOuterConsole.h"
+#include "TOuterPageHost.h"
 
 #include <dorvo/mmsystem.h>
 
@@ -47,6 +48,8 @@ HRESULT TOuterHostObject::QueryInterface(REFIID iid, void** out) {
         *out = static_cast<IMPClientInfo*>(this);
     else if (IsEqualIID(iid, IID_IConnectionPointContainer))
         *out = static_cast<IConnectionPointContainer*>(this);
+    else if (IsEqualIID(iid, IID_IMPPageHost) && m_pages.load())
+        *out = static_cast<IMPPageHost*>(this);
     else {
         *out = nullptr;
         return E_NOINTERFACE;
@@ -98,7 +101,7 @@ HRESULT TOuterHostObject::SetPortUsage(DWORD operation, const GUID* portId, LPCW
                                        IUnknown*, DWORD index) {
     TOuterConsole::print("port-usage operation=%u port=%u index=%u name=\"%s\"", operation,
                          portId ? unsigned(portId->Data1 - 0x0D0E7000u) : 0u, index,
-                         TOuterConsole::ascii(name).c_str());
+                         TOuterConsole::utf8(name).c_str());
     return S_OK;
 }
 
@@ -120,6 +123,11 @@ HRESULT TOuterHostObject::GetTimeValue(DWORD which, DWORD* value) {
     default:
         return E_INVALIDARG;
     }
+}
+
+HRESULT TOuterHostObject::Call(IPropertyPage* page, DWORD code, LPVOID data) {
+    TOuterPageHost* pages = m_pages.load();
+    return pages ? pages->call(page, code, data) : E_UNEXPECTED;
 }
 
 HRESULT TOuterHostObject::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {

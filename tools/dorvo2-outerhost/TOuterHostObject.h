@@ -1,7 +1,8 @@
 // The host object that this outer application hands to the component it loads: its own MIDI
 // ports listed through the client services, a clock, a client-information interface, and a
 // connection point through which it notifies the component. Port uses that the component's
-// editors report are printed.
+// editors report are printed. With windows, it also hosts the component's editor pages
+// (IMPPageHost), which it passes on to the page host it was given.
 #pragma once
 
 #include <dorvo/dorvo2.h>
@@ -11,11 +12,14 @@
 #include <mutex>
 #include <vector>
 
+class TOuterPageHost;
+
 class TOuterHostObject : public IMPClientServices2,
                          public IMPTimeInfo,
                          public IMPClientInfo,
                          public IConnectionPointContainer,
-                         public IConnectionPoint {
+                         public IConnectionPoint,
+                         public IMPPageHost {
 public:
     TOuterHostObject();
 
@@ -23,6 +27,9 @@ public:
     // Calls OnNotify of every advised sink with a notification of this id; how many heard it.
     int notify(const GUID& id);
     std::size_t sinkCount();
+    // IMPPageHost is answered while a page host is set (before the connection), and its calls
+    // go there; null takes it away again (after the disconnection). Not referenced.
+    void setPageHost(TOuterPageHost* pages) { m_pages = pages; }
 
     // IUnknown, answered once for every interface.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -75,6 +82,9 @@ public:
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
+    // IMPPageHost: on the thread that runs the session only.
+    HRESULT STDMETHODCALLTYPE Call(IPropertyPage* page, DWORD code, LPVOID data) override;
+
 private:
     virtual ~TOuterHostObject() = default;
 
@@ -87,4 +97,6 @@ private:
     std::mutex m_sinkLock;
     std::vector<Sink> m_sinks;
     DWORD m_nextCookie = 1;
+    // Read by QueryInterface on any thread.
+    std::atomic<TOuterPageHost*> m_pages{nullptr};
 };

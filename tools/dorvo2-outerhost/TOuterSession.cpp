@@ -3,9 +3,12 @@
 #include "InterfaceReference.h"
 #include "TOuterConsole.h"
 #include "TOuterHostObject.h"
+#include "TOuterMainPage.h"
 #include "TOuterMidiFeed.h"
 #include "TOuterOutput.h"
+#include "TOuterPageHost.h"
 #include "TOuterProject.h"
+#include "TOuterWindows.h"
 
 #include <dorvo/dorvo2comp.h>
 
@@ -29,6 +32,24 @@ TOuterSession::~TOuterSession() {
     end();
     dorvo::releaseReference(m_output);
     dorvo::releaseReference(m_host);
+}
+
+bool TOuterSession::openWindows() {
+    auto windows = std::make_unique<TOuterWindows>();
+    std::string reason;
+    if (!windows->open(reason)) {
+        TOuterConsole::error("%s", reason.c_str());
+        return false;
+    }
+    auto mainPage = std::make_unique<TOuterMainPage>(*windows);
+    if (!mainPage->createWindow())
+        return false;
+    windows->flush();
+    m_windows = std::move(windows);
+    m_mainPage = std::move(mainPage);
+    m_pageHost = std::make_unique<TOuterPageHost>(*m_windows);
+    m_host->setPageHost(m_pageHost.get());
+    return true;
 }
 
 bool TOuterSession::start() {
@@ -134,7 +155,7 @@ bool TOuterSession::listPorts() {
         for (DWORD i = 0; i < list.count; ++i) {
             TOuterConsole::print("%s port=%u \"%s\"", direction ? "output" : "input",
                                  list.ports[i].port,
-                                 TOuterConsole::ascii(list.ports[i].name).c_str());
+                                 TOuterConsole::utf8(list.ports[i].name).c_str());
             CoTaskMemFree(list.ports[i].name);
         }
         CoTaskMemFree(list.ports);
@@ -154,7 +175,40 @@ bool TOuterSession::resync() {
     return SUCCEEDED(result);
 }
 
+bool TOuterSession::windowed(const char* command) {
+    if (m_windows && m_mainPage && m_pageHost)
+        return true;
+    TOuterConsole::error("%s needs the program's windows: start it with --window", command);
+    return false;
+}
+
+bool TOuterSession::showPage() {
+    return windowed("show") && m_mainPage->show(m_component);
+}
+
+bool TOuterSession::hidePage() {
+    return windowed("hide") && m_mainPage->hide();
+}
+
+bool TOuterSession::resizeWindow(int width, int height) {
+    return windowed("resize") && m_mainPage->resize(width, height);
+}
+
+bool TOuterSession::listPages() {
+    return windowed("pages") && m_pageHost->list();
+}
+
+bool TOuterSession::closePage(const std::string& title) {
+    return windowed("close-page") && m_pageHost->closeByUser(title);
+}
+
 void TOuterSession::end() {
+    // The pages go while the component they show is still connected; the component's release
+    // of its editors' pages during the disconnection still finds the page host.
+    if (m_mainPage)
+        m_mainPage->release();
+    if (m_pageHost)
+        m_pageHost->closeAll();
     if (m_feed)
         m_feed->closeInputs();
     if (m_connected && m_component) {
@@ -163,7 +217,16 @@ void TOuterSession::end() {
     }
     m_connected = false;
     m_feed.reset();
+    closeWindows();
     releaseInterfaces();
+}
+
+void TOuterSession::closeWindows() {
+    m_host->setPageHost(nullptr);
+    m_pageHost.reset();
+    m_mainPage.reset();
+    if (m_windows)
+        m_windows->close();
 }
 
 void TOuterSession::releaseInterfaces() {

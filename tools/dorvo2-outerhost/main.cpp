@@ -2,9 +2,13 @@
 // It creates the component by class identifier through the registry, connects it, and runs the
 // commands it is given, in order, on its main thread, serving the component's window messages
 // from its own poll loop between them. Without "quit" it then reads further commands from the
-// standard input, one per line.
+// standard input, one per line. With --window it is also a program of the X display, as a
+// sequencer is: a main window of its own, made with xcb, shows the component's property page,
+// and the editors that the component shows as pages of the outer application get windows of
+// their own; the loop serves the display's events along with the component's messages.
 #include "TOuterConsole.h"
 #include "TOuterSession.h"
+#include "TOuterWindows.h"
 
 #include <dorvo/winuser.h>
 
@@ -14,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -22,7 +27,7 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: dorvo2-outerhost [--input PORT]... [--output PORT] [COMMAND]...\n"
+    "Usage: dorvo2-outerhost [--window] [--input PORT]... [--output PORT] [COMMAND]...\n"
     "Loads the Dorvo component (libdorvo2comp.so, registered with dorvo2-regsvr) as a sequencer\n"
     "would, and runs the commands in order:\n"
     "  load PROJECT    gives the component the data saved in PROJECT\n"
@@ -35,33 +40,58 @@ const char kUsage[] =
     "  resync          asks the component to synchronize with the hardware\n"
     "  wait MS         serves the component for MS milliseconds\n"
     "  quit            disconnects and releases the component and ends\n"
-    "Without quit, further commands are read from the standard input, one per line.\n"
+    "With --window (a connection to the X display in $DISPLAY, and a main window):\n"
+    "  show            shows the component's property page in the main window\n"
+    "  hide            deactivates the page and hides the main window\n"
+    "  resize W H      gives the main window a new size; the page follows\n"
+    "  pages           lists the editors shown as pages in windows of their own\n"
+    "  close-page TITLE  closes that editor's window, as its user would\n"
+    "Without quit, further commands are read from the standard input, one per line (a TITLE\n"
+    "with blanks in double quotes).\n"
     "What the component sends is printed as \"out ...\" lines.\n";
 
-// Serves the component's messages to this thread until the deadline, or until the standard
-// input has a line when watchInput is set; true when there is input to read.
-bool serve(std::chrono::milliseconds duration, bool watchInput) {
+// Serves the component's messages to this thread, and the X display's events when there are
+// windows, until the deadline, or until the standard input has a line when watchInput is set;
+// true when there is input to read.
+bool serve(TOuterSession& session, std::chrono::milliseconds duration, bool watchInput) {
     const auto deadline = std::chrono::steady_clock::now() + duration;
     for (;;) {
+        TOuterWindows* windows = session.windows();
+        if (windows) {
+            // Events that xcb read along with a reply wait in its queue, not on the socket.
+            windows->dispatch();
+            windows->flush();
+        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
-        pollfd watched[2] = {{DorvoMessageQueueFd(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        const int ready = poll(watched, watchInput ? 2 : 1, int(left.count()));
+        // A negative descriptor is left out by poll.
+        pollfd watched[3] = {{DorvoMessageQueueFd(), POLLIN, 0},
+                             {windows ? windows->fd() : -1, POLLIN, 0},
+                             {STDIN_FILENO, POLLIN, 0}};
+        const int ready = poll(watched, watchInput ? 3 : 2, int(left.count()));
         if (ready < 0)
             continue; // interrupted
         if (watched[0].revents & POLLIN)
             DorvoDispatchWaitingMessages();
-        if (watchInput && watched[1].revents)
+        if (windows && watched[1].revents)
+            windows->dispatch();
+        if (watchInput && watched[2].revents)
             return true;
     }
 }
 
-int portArgument(const std::string& text) {
+// A whole number in [1, largest], or 0.
+int numberArgument(const std::string& text, long largest) {
     char* end = nullptr;
-    const long port = std::strtol(text.c_str(), &end, 10);
-    return end && *end == '\0' && port > 0 && port < 1000 ? int(port) : 0;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && end && *end == '\0' && number > 0 && number <= largest ? int(number)
+                                                                                   : 0;
+}
+
+int portArgument(const std::string& text) {
+    return numberArgument(text, 999);
 }
 
 enum class Outcome { Done, Failed, Quit, Unknown };
@@ -103,8 +133,28 @@ Outcome run(TOuterSession& session, std::vector<std::string>& words) {
     }
     if (command == "wait") {
         const int milliseconds = std::atoi(argument().c_str());
-        serve(std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 0), false);
+        serve(session, std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 0), false);
         return Outcome::Done;
+    }
+    if (command == "show")
+        return session.showPage() ? Outcome::Done : Outcome::Failed;
+    if (command == "hide")
+        return session.hidePage() ? Outcome::Done : Outcome::Failed;
+    if (command == "pages")
+        return session.listPages() ? Outcome::Done : Outcome::Failed;
+    if (command == "resize") {
+        // As large as an X window can be.
+        const int width = numberArgument(argument(), 32767);
+        const int height = numberArgument(argument(), 32767);
+        if (!width || !height)
+            return Outcome::Unknown;
+        return session.resizeWindow(width, height) ? Outcome::Done : Outcome::Failed;
+    }
+    if (command == "close-page") {
+        const std::string title = argument();
+        if (title.empty())
+            return Outcome::Unknown;
+        return session.closePage(title) ? Outcome::Done : Outcome::Failed;
     }
     return Outcome::Unknown;
 }
@@ -113,9 +163,12 @@ Outcome run(TOuterSession& session, std::vector<std::string>& words) {
 int runAll(TOuterSession& session, std::vector<std::string> words, bool& quit) {
     while (!words.empty()) {
         const std::string command = words.front();
-        switch (run(session, words)) {
+        const Outcome outcome = run(session, words);
+        if (TOuterWindows* windows = session.windows())
+            windows->flush();
+        switch (outcome) {
         case Outcome::Done:
-            serve(std::chrono::milliseconds(0), false);
+            serve(session, std::chrono::milliseconds(0), false);
             break;
         case Outcome::Failed:
             return 3;
@@ -132,14 +185,14 @@ int runAll(TOuterSession& session, std::vector<std::string> words, bool& quit) {
 
 int readCommands(TOuterSession& session) {
     for (;;) {
-        while (!serve(std::chrono::hours(24), true)) {
+        while (!serve(session, std::chrono::hours(24), true)) {
         }
         std::string line;
         if (!std::getline(std::cin, line))
             return 0; // the input ended: as quit
         std::istringstream split(line);
         std::vector<std::string> words;
-        for (std::string word; split >> word;)
+        for (std::string word; split >> std::quoted(word);)
             words.push_back(word);
         bool quit = false;
         // A failed command is reported and the session goes on; only quit ends it.
@@ -155,11 +208,17 @@ int main(int argc, char** argv) {
     std::vector<std::string> words(argv + 1, argv + argc);
     std::vector<int> inputs;
     int output = 0;
+    bool window = false;
     while (!words.empty() && words.front().rfind("--", 0) == 0) {
         const std::string option = words.front();
         if (option == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (option == "--window") {
+            window = true;
+            words.erase(words.begin());
+            continue;
         }
         const int port = words.size() > 1 ? portArgument(words[1]) : 0;
         if ((option != "--input" && option != "--output") || !port) {
@@ -171,6 +230,9 @@ int main(int argc, char** argv) {
     }
 
     TOuterSession session;
+    // Before the connection: the component asks then whether this program hosts pages.
+    if (window && !session.openWindows())
+        return 2;
     if (!session.start())
         return 2;
     for (int port : inputs)
