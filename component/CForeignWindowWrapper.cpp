@@ -61,7 +61,9 @@ bool CForeignWindowWrapper::attach(HWND foreignParent, int width, int height) {
         }
     }
     setGeometry(0, 0, width < 0 ? this->width() : width, height < 0 ? this->height() : height);
-    setAttribute(Qt::WA_NoSystemBackground);
+    // The wrapper paints its ground: a page placed in it that paints only its controls would
+    // otherwise show on black inside a foreign window.
+    setAutoFillBackground(true);
     return attached;
 }
 

@@ -10,6 +10,9 @@ namespace {
 
 // The placement block's value: the block holds a Placement.
 constexpr DWORD kPlacementKept = 1;
+constexpr int kFirstPageX = 440;
+constexpr int kFirstPageY = 40;
+constexpr int kCascadeStep = 30;
 // Larger than any screen; a block beyond it is not one of this program's.
 constexpr std::int32_t kLargest = 16384;
 
@@ -49,7 +52,11 @@ HRESULT TOuterPageHost::show(IPropertyPage* page, const MPPAGEPLACEMENT* placeme
 
     TOuterPage::Info info;
     TOuterPage::info(page, info);
-    TOuterWindows::Geometry geometry{0, 0, info.width, info.height};
+    // Beside the main window and cascading, for a display without a window manager (which
+    // would place them itself).
+    const int cascade = int(m_open.size()) * kCascadeStep;
+    TOuterWindows::Geometry geometry{kFirstPageX + cascade, kFirstPageY + cascade, info.width,
+                                     info.height};
     Placement kept{};
     const bool placed = placement && placement->value == kPlacementKept && placement->block;
     if (placed)

@@ -198,6 +198,19 @@ bool TOuterSession::listPages() {
     return windowed("pages") && m_pageHost->list();
 }
 
+bool TOuterSession::saveScreen(const std::string& path) {
+    if (!windowed("snapshot"))
+        return false;
+    std::string reason;
+    if (!m_windows->saveScreen(path, reason)) {
+        TOuterConsole::error("The screen could not be saved in %s: %s", path.c_str(),
+                             reason.c_str());
+        return false;
+    }
+    TOuterConsole::print("screen saved in %s", path.c_str());
+    return true;
+}
+
 bool TOuterSession::closePage(const std::string& title) {
     return windowed("close-page") && m_pageHost->closeByUser(title);
 }

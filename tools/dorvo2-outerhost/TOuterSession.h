@@ -52,6 +52,8 @@ public:
     bool hidePage();
     bool resizeWindow(int width, int height);
     bool listPages();
+    // The whole screen as a PPM file.
+    bool saveScreen(const std::string& path);
     bool closePage(const std::string& title);
     // Disconnects and releases the component; nothing after it.
     void end();

@@ -3,6 +3,7 @@
 #include "TOuterConsole.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -260,4 +261,42 @@ void TOuterWindows::lost() {
         return;
     m_lost = true;
     TOuterConsole::error("The connection to the X display was lost; the windows are gone");
+}
+
+bool TOuterWindows::saveScreen(const std::string& path, std::string& reason) {
+    if (!m_connection || m_lost) {
+        reason = "there is no display";
+        return false;
+    }
+    const int width = m_screen->width_in_pixels;
+    const int height = m_screen->height_in_pixels;
+    xcb_get_image_reply_t* image =
+        xcb_get_image_reply(m_connection,
+                            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_screen->root,
+                                          0, 0, std::uint16_t(width), std::uint16_t(height), ~0u),
+                            nullptr);
+    if (!image) {
+        reason = "the display gave no image";
+        return false;
+    }
+    const std::uint8_t* pixels = xcb_get_image_data(image);
+    const int length = xcb_get_image_data_length(image);
+    bool saved = false;
+    if (length != width * height * 4) {
+        reason = "the display's pixels are not 32 bits wide";
+    } else if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+        std::fprintf(file, "P6\n%d %d\n255\n", width, height);
+        // Each pixel is blue, green, red and a byte that carries nothing.
+        for (int i = 0; i < width * height; ++i) {
+            const std::uint8_t rgb[3] = {pixels[4 * i + 2], pixels[4 * i + 1], pixels[4 * i]};
+            std::fwrite(rgb, 1, 3, file);
+        }
+        saved = std::fclose(file) == 0;
+        if (!saved)
+            reason = "the file could not be written";
+    } else {
+        reason = "the file could not be made";
+    }
+    std::free(image);
+    return saved;
 }

@@ -54,6 +54,11 @@ public:
     // Asks the server; all zero when the window is gone.
     Geometry geometry(xcb_window_t window);
 
+    // What the screen shows now, as a binary PPM file (the component's windows inside ours
+    // included); false with the reason when that fails. Expects 32 bits per pixel, as a
+    // 24-bit display has.
+    bool saveScreen(const std::string& path, std::string& reason);
+
     void flush();
     // Handles every event waiting, without blocking.
     void dispatch();

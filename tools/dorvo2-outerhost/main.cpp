@@ -45,6 +45,7 @@ const char kUsage[] =
     "  hide            deactivates the page and hides the main window\n"
     "  resize W H      gives the main window a new size; the page follows\n"
     "  pages           lists the editors shown as pages in windows of their own\n"
+    "  snapshot FILE   saves what the screen shows as a PPM image\n"
     "  close-page TITLE  closes that editor's window, as its user would\n"
     "Without quit, further commands are read from the standard input, one per line (a TITLE\n"
     "with blanks in double quotes).\n"
@@ -142,6 +143,12 @@ Outcome run(TOuterSession& session, std::vector<std::string>& words) {
         return session.hidePage() ? Outcome::Done : Outcome::Failed;
     if (command == "pages")
         return session.listPages() ? Outcome::Done : Outcome::Failed;
+    if (command == "snapshot") {
+        const std::string path = argument();
+        if (path.empty())
+            return Outcome::Unknown;
+        return session.saveScreen(path) ? Outcome::Done : Outcome::Failed;
+    }
     if (command == "resize") {
         // As large as an X window can be.
         const int width = numberArgument(argument(), 32767);
