@@ -3,9 +3,19 @@
 // main window and shows the Demo Synth's editor, which the loaded document had open, as a page
 // in a second window of its own. Resizing the main window resizes the Workspace; a second load
 // closes the editor's page first (and opens it again afterwards). Screenshots stay in the build
-// folder. Skipped where Xvfb is not installed.
+// folder. A Recall then reaches the simulated synthesizer only through the ports that the outer
+// application opened. Skipped where Xvfb (or, for the Recall, xdotool) is not installed.
 #include "ProgramRun.h"
+#include "StateFormat.h"
+#include "TDocumentReader.h"
+#include "TDocumentWriter.h"
 #include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
 
 #include <QColor>
 #include <QDir>
@@ -127,6 +137,125 @@ TEST(OuterHostWindowTest, TheWorkspaceAndAnEditorInTheOuterApplicationsWindows) 
     resized.save(folder + "/outer-host-resized.png");
     EXPECT_EQ(resized.pixelColor(650, 450), kWorkspaceGround) << "the Workspace grew with it";
     EXPECT_EQ(shown.pixelColor(650, 450), QColor(Qt::black)) << "nothing was there before";
+}
+
+// The ids under which the outer application lists the simulated synthesizer's two ports.
+std::pair<QUuid, QUuid> synthPortIds() {
+    const auto listed = dorvo2test::runProgram(DORVO2_OUTERHOST, {"ports", "quit"});
+    EXPECT_EQ(listed.exitCode, 0) << listed.output;
+    std::pair<QUuid, QUuid> ids;
+    const QRegularExpression line(
+        "(input|output) port=3 id=(\\{[0-9a-f-]+\\}) \"Dorvo Demo Synth\"");
+    for (const QRegularExpressionMatch& match :
+         line.globalMatch(QString::fromStdString(listed.output)))
+        (match.captured(1) == "input" ? ids.first : ids.second) = QUuid(match.captured(2));
+    return ids;
+}
+
+// The example document's Demo Synth alone, its editor closed, recalling all its blocks, on the
+// synthesizer's ports as the outer application lists them, with the Workspace opening them.
+QByteArray documentOnSynthPorts(const QUuid& input, const QUuid& output) {
+    QFile file(QStringLiteral(DOCUMENTS_DIR) + "/examples.XDW");
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    xdw::Document document = TDocumentReader::read(bytes).document;
+    xdw::Component synth = document.components.value(0);
+    EXPECT_EQ(synth.name, QStringLiteral("Demo Synth 1"));
+    synth.editorOpen = 0;
+    synth.recallMask = 7; // all three blocks
+    // The state's payload begins with the chosen input and output, an id and a name each.
+    QByteArray ports;
+    QDataStream out(&ports, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out.setByteOrder(QDataStream::BigEndian);
+    const QString name = QStringLiteral("Dorvo Demo Synth");
+    out << input << name << output << name;
+    const QByteArray payload = synth.state.mid(examples::kStateHeaderSize);
+    const auto version = std::uint16_t((quint8(synth.state[4]) << 8) | quint8(synth.state[5]));
+    synth.state = examples::frameState("DSYN", version, ports + payload.mid(2 * (16 + 4)));
+    document.components = {synth};
+    document.recallEnabled = QList<qint32>{1};
+    document.ports = xdw::PortSection();
+    document.ports.ports[0] = {{input, QStringLiteral("3;Dorvo Demo Synth")}};
+    document.ports.ports[1] = {{output, QStringLiteral("3;Dorvo Demo Synth")}};
+    document.thru = xdw::ThruSection();
+    return TDocumentWriter::bytes(document);
+}
+
+// The first window of that name on the display, or empty.
+QString findWindow(const QString& xdotool, const QProcessEnvironment& environment,
+                   const QString& name) {
+    QProcess search;
+    search.setProcessEnvironment(environment);
+    search.start(xdotool, {"search", "--name", name});
+    search.waitForFinished(5000);
+    return QString::fromLocal8Bit(search.readAll()).section('\n', 0, 0).trimmed();
+}
+
+TEST(OuterHostWindowTest, ARecallReachesTheSynthesizerThroughTheOuterApplicationsPorts) {
+    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+    const QString xdotool = QStandardPaths::findExecutable("xdotool");
+    if (xvfb.isEmpty() || xdotool.isEmpty())
+        GTEST_SKIP() << "Xvfb or xdotool is not installed (make test installs them)";
+    for (const char* library : {DORVO2_COMPONENT_LIBRARY, DORVO2_EXAMPLE_LIBRARIES})
+        ASSERT_EQ(dorvo2test::runProgram(DORVO2_REGSVR, {library}).exitCode, 0);
+    const auto [input, output] = synthPortIds();
+    ASSERT_FALSE(input.isNull() || output.isNull());
+    const QString work = QString::fromStdString(dorvo2test::makeTempDir("recall"));
+    const QString document = work + "/synth.XDW";
+    {
+        QFile file(document);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(documentOnSynthPorts(input, output));
+    }
+
+    // A display of its own, so that the confirmation can be answered on it.
+    const QString display =
+        QStringLiteral(":%1").arg(100 + QCoreApplication::applicationPid() % 400);
+    QProcess server;
+    server.start(xvfb, {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    ASSERT_TRUE(server.waitForStarted());
+    QThread::msleep(500);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.insert("ASAN_OPTIONS", "detect_leaks=1:strict_string_checks=0");
+    QProcess host;
+    host.setProcessEnvironment(environment);
+    host.setProcessChannelMode(QProcess::MergedChannels);
+    host.start(DORVO2_OUTERHOST, {"--input", "3", "--output", "3", "import", document, "resync",
+                                  "wait", "6000", "quit"});
+    // The user confirms the Recall.
+    bool confirmed = false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!confirmed && waited.elapsed() < 20000 && host.state() != QProcess::NotRunning) {
+        const QString window =
+            findWindow(xdotool, environment, QStringLiteral("Confirm Recall Synchronization"));
+        if (!window.isEmpty()) {
+            QProcess key;
+            key.setProcessEnvironment(environment);
+            key.start(xdotool, {"windowfocus", "--sync", window, "key", "Return"});
+            confirmed = key.waitForFinished(5000) && key.exitCode() == 0;
+        }
+        QThread::msleep(200);
+    }
+    ASSERT_TRUE(host.waitForFinished(60000));
+    server.terminate();
+    server.waitForFinished(5000);
+    const QString printed = QString::fromLocal8Bit(host.readAll());
+    ASSERT_TRUE(confirmed) << printed.toStdString();
+    ASSERT_EQ(host.exitCode(), 0) << printed.toStdString();
+
+    // Each block dump went out through the outer application's output; the next one only
+    // after the synthesizer's acknowledge came back through its input.
+    for (const char* block : {"F0 7D 31 00 11 00", "F0 7D 31 00 11 01", "F0 7D 31 00 11 02"})
+        EXPECT_TRUE(printed.contains(QStringLiteral("out port=3 sysex ") + block))
+            << block << "\n"
+            << printed.toStdString();
+    EXPECT_TRUE(printed.contains("released (0 references left)"));
+    EXPECT_FALSE(printed.contains("ERROR: AddressSanitizer")) << printed.toStdString();
+    EXPECT_FALSE(printed.contains("ERROR: LeakSanitizer")) << printed.toStdString();
 }
 
 } // namespace

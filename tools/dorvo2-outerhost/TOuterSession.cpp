@@ -153,9 +153,13 @@ bool TOuterSession::listPorts() {
         if (FAILED(m_host->GetPortList(direction, &list)))
             return false;
         for (DWORD i = 0; i < list.count; ++i) {
-            TOuterConsole::print("%s port=%u \"%s\"", direction ? "output" : "input",
-                                 list.ports[i].port,
-                                 TOuterConsole::utf8(list.ports[i].name).c_str());
+            const GUID& id = list.ports[i].portId;
+            TOuterConsole::print(
+                "%s port=%u id={%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x} \"%s\"",
+                direction ? "output" : "input", list.ports[i].port, unsigned(id.Data1),
+                unsigned(id.Data2), unsigned(id.Data3), id.Data4[0], id.Data4[1], id.Data4[2],
+                id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7],
+                TOuterConsole::utf8(list.ports[i].name).c_str());
             CoTaskMemFree(list.ports[i].name);
         }
         CoTaskMemFree(list.ports);
