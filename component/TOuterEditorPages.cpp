@@ -45,8 +45,9 @@ HRESULT TOuterEditorPages::callOuter(ProxyIPropertyPage* page, DWORD code, LPVOI
 bool TOuterEditorPages::showEditorPage(CVEXWrapper& wrapper) {
     if (showAgain(wrapper))
         return true;
-    // The outer application closed the page it had, or never had one.
-    forgetOuterPage(wrapper);
+    // The outer application closed the page it had: it lets go of it now, and may keep where
+    // it was for the new one.
+    releaseOuterPage(wrapper);
     ProxyVEX1IPropertyPage* editor = editorStandIn(wrapper);
     if (!editor)
         return false;
@@ -116,17 +117,25 @@ bool TOuterEditorPages::isEditorPageShown(const CVEXWrapper& wrapper) {
     return found != m_pages.end() && found->second.outerPage && found->second.outerPage->isShown();
 }
 
-void TOuterEditorPages::forgetOuterPage(const CVEXWrapper& wrapper) {
+void TOuterEditorPages::releaseOuterPage(const CVEXWrapper& wrapper) {
     ProxyIPropertyPage* page = nullptr;
+    MPPAGEPLACEMENT* placement = nullptr;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         const auto found = m_pages.find(&wrapper);
-        if (found == m_pages.end())
+        if (found == m_pages.end() || !found->second.outerPage)
             return;
         page = found->second.outerPage;
         found->second.outerPage = nullptr;
+        // Only this (the GUI) thread touches the placement; the node stays while it works.
+        placement = &found->second.placement;
     }
-    dorvo::releaseReference(page);
+    forgetPlacementBlock(*placement);
+    if (FAILED(callOuter(page, MPPAGEHOST_RELEASE, placement)))
+        placement->value = 0;
+    if (placement->value == 0)
+        forgetPlacementBlock(*placement);
+    page->Release();
 }
 
 void TOuterEditorPages::closeEditorPage(CVEXWrapper& wrapper, bool keepEditor) {
@@ -166,6 +175,7 @@ void TOuterEditorPages::renameEditorPage(CVEXWrapper& wrapper) {
 }
 
 void TOuterEditorPages::releaseEditorPage(CVEXWrapper& wrapper) {
+    releaseOuterPage(wrapper);
     Pages pages;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
@@ -174,14 +184,6 @@ void TOuterEditorPages::releaseEditorPage(CVEXWrapper& wrapper) {
             return;
         pages = found->second;
         m_pages.erase(found);
-    }
-    if (pages.outerPage) {
-        forgetPlacementBlock(pages.placement);
-        if (FAILED(callOuter(pages.outerPage, MPPAGEHOST_RELEASE, &pages.placement)))
-            pages.placement.value = 0;
-        if (pages.placement.value == 0)
-            forgetPlacementBlock(pages.placement);
-        pages.outerPage->Release();
     }
     if (pages.editor) {
         pages.editor->closeEditorPage();

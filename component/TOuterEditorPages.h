@@ -44,7 +44,9 @@ private:
     bool showAgain(const CVEXWrapper& wrapper);
     // GUI thread: the stand-in with the editor's page, made when missing; null on failure.
     ProxyVEX1IPropertyPage* editorStandIn(CVEXWrapper& wrapper);
-    void forgetOuterPage(const CVEXWrapper& wrapper);
+    // GUI thread: the outer application's page goes (code 4); the outer application may fill
+    // the placement for the next one.
+    void releaseOuterPage(const CVEXWrapper& wrapper);
     void forgetPlacementBlock(MPPAGEPLACEMENT& placement);
 
     ApplicationWindow& m_window;

@@ -54,69 +54,122 @@ int linesWith(const QString& output, const QString& text) {
     return int(output.count(text));
 }
 
-TEST(OuterHostWindowTest, TheWorkspaceAndAnEditorInTheOuterApplicationsWindows) {
-    const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
-    if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty())
-        GTEST_SKIP() << "Xvfb is not installed (make test installs it)";
+// An X server of this test's own, so that the test can act on it as a user (xdotool).
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        m_xvfb = QStandardPaths::findExecutable("Xvfb");
+        m_xdotool = QStandardPaths::findExecutable("xdotool");
+    }
+    ~VirtualDisplay() {
+        m_server.terminate();
+        m_server.waitForFinished(5000);
+    }
+    bool available() const { return !m_xvfb.isEmpty() && !m_xdotool.isEmpty(); }
+    // Starts the server and an environment that points there, for a program with ASan.
+    bool start() {
+        const QString display =
+            QStringLiteral(":%1").arg(100 + QCoreApplication::applicationPid() % 400);
+        m_server.start(m_xvfb, {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        if (!m_server.waitForStarted())
+            return false;
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", display);
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        // The X keyboard library reads a string with strndup past its end, which the strict
+        // string checks report; leaks are still looked for.
+        environment.insert("ASAN_OPTIONS", "detect_leaks=1:strict_string_checks=0");
+        for (int i = 0; i < 50; ++i) {
+            if (xdotool({"getdisplaygeometry"}))
+                return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+    bool xdotool(const QStringList& arguments, QString* printed = nullptr) {
+        QProcess tool;
+        tool.setProcessEnvironment(environment);
+        tool.start(m_xdotool, arguments);
+        const bool done = tool.waitForFinished(5000) && tool.exitCode() == 0;
+        if (printed)
+            *printed = QString::fromLocal8Bit(tool.readAll());
+        return done;
+    }
+    QProcessEnvironment environment;
+
+private:
+    QString m_xvfb;
+    QString m_xdotool;
+    QProcess m_server;
+};
+
+// Reads what the program prints until the text appears (true) or the time is up.
+bool readUntil(QProcess& program, QString& printed, const QString& text, int milliseconds) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!printed.contains(text) && waited.elapsed() < milliseconds &&
+           program.state() != QProcess::NotRunning) {
+        program.waitForReadyRead(100);
+        printed += QString::fromLocal8Bit(program.readAll());
+    }
+    printed += QString::fromLocal8Bit(program.readAll());
+    return printed.contains(text);
+}
+
+void registerComponents() {
     for (const char* library : {DORVO2_COMPONENT_LIBRARY, DORVO2_EXAMPLE_LIBRARIES}) {
         const auto registered = dorvo2test::runProgram(DORVO2_REGSVR, {library});
         ASSERT_EQ(registered.exitCode, 0) << registered.output;
     }
+}
+
+TEST(OuterHostWindowTest, TheWorkspaceAndAnEditorInTheOuterApplicationsWindows) {
+    VirtualDisplay display;
+    if (!display.available())
+        GTEST_SKIP() << "Xvfb or xdotool is not installed (make test installs them)";
+    registerComponents();
+    ASSERT_TRUE(display.start());
     const QString folder = DORVO2_SCREENSHOT_DIR;
     QDir().mkpath(folder);
     const QString work = QString::fromStdString(dorvo2test::makeTempDir("window"));
     const QString document = QStringLiteral(DOCUMENTS_DIR) + "/examples.XDW";
 
     QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    environment.insert("DORVO2_MIDI", "virtual");
-    // The X keyboard library reads a string with strndup past its end, which the strict
-    // string checks report; leaks are still looked for.
-    environment.insert("ASAN_OPTIONS", "detect_leaks=1:strict_string_checks=0");
-    run.setProcessEnvironment(environment);
+    run.setProcessEnvironment(display.environment);
     run.setProcessChannelMode(QProcess::MergedChannels);
-    run.start(xvfbRun, {"-a",
-                        "-s",
-                        "-screen 0 1280x1024x24",
-                        DORVO2_OUTERHOST,
-                        "--window",
-                        "import",
-                        document,
-                        "show",
-                        "wait",
-                        "2000",
-                        "snapshot",
-                        work + "/shown.ppm",
-                        "pages",
-                        "resize",
-                        "700",
-                        "500",
-                        "wait",
-                        "1500",
-                        "snapshot",
-                        work + "/resized.ppm",
-                        "import",
-                        document,
-                        "wait",
-                        "1500",
-                        "pages",
-                        "quit"});
-    ASSERT_TRUE(run.waitForFinished(150000));
-    const QString output = QString::fromLocal8Bit(run.readAll());
+    run.start(DORVO2_OUTERHOST, {"--window",   "import",       document,   "show",
+                                 "wait",       "2000",         "snapshot", work + "/shown.ppm",
+                                 "pages",      "resize",       "700",      "500",
+                                 "wait",       "1500",         "snapshot", work + "/resized.ppm",
+                                 "close-page", "Demo Synth 1", "wait",     "5000",
+                                 "pages",      "import",       document,   "wait",
+                                 "1500",       "pages",        "quit"});
+    // Once the user closed the editor's window, a double-click on the Demo Synth's icon in the
+    // Workspace opens the editor again.
+    QString output;
+    EXPECT_TRUE(readUntil(run, output, "page closed by user", 30000)) << output.toStdString();
+    QThread::msleep(300);
+    EXPECT_TRUE(display.xdotool(
+        {"mousemove", "55", "55", "click", "--repeat", "2", "--delay", "100", "1"}));
+    ASSERT_TRUE(run.waitForFinished(120000));
+    output += QString::fromLocal8Bit(run.readAll());
     ASSERT_EQ(run.exitCode(), 0) << output.toStdString();
 
     // The Workspace in the main window, at the page's first size.
     EXPECT_TRUE(output.contains(QRegularExpression("window main 0x[0-9A-F]+ 400x300")))
         << output.toStdString();
     // The editor's page is titled with the component's Workspace name, not the editor's own.
-    EXPECT_EQ(linesWith(output, "page shown \"Demo Synth 1\""), 2) << output.toStdString();
-    EXPECT_EQ(linesWith(output, "editor page \"Demo Synth 1\""), 2);
+    EXPECT_EQ(linesWith(output, "page shown \"Demo Synth 1\""), 3) << output.toStdString();
     EXPECT_TRUE(output.contains("page moved 700x500"));
+    // Opened again, the old page was released first and the new one came where the user had
+    // the old.
+    const qsizetype released = output.indexOf("page released \"Demo Synth 1\"");
+    ASSERT_GE(released, 0) << output.toStdString();
+    EXPECT_GT(output.indexOf("(kept placement)"), released);
     // The second load asked the outer application to close the page before it.
     const qsizetype closed = output.indexOf("page closed \"Demo Synth 1\"");
     ASSERT_GE(closed, 0) << output.toStdString();
-    EXPECT_LT(output.indexOf("page shown"), closed);
+    EXPECT_GT(closed, released);
     EXPECT_GT(output.lastIndexOf("page shown"), closed);
     EXPECT_TRUE(output.contains("disconnected"));
     EXPECT_TRUE(output.contains("released (0 references left)"));
@@ -182,23 +235,11 @@ QByteArray documentOnSynthPorts(const QUuid& input, const QUuid& output) {
     return TDocumentWriter::bytes(document);
 }
 
-// The first window of that name on the display, or empty.
-QString findWindow(const QString& xdotool, const QProcessEnvironment& environment,
-                   const QString& name) {
-    QProcess search;
-    search.setProcessEnvironment(environment);
-    search.start(xdotool, {"search", "--name", name});
-    search.waitForFinished(5000);
-    return QString::fromLocal8Bit(search.readAll()).section('\n', 0, 0).trimmed();
-}
-
 TEST(OuterHostWindowTest, ARecallReachesTheSynthesizerThroughTheOuterApplicationsPorts) {
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-    const QString xdotool = QStandardPaths::findExecutable("xdotool");
-    if (xvfb.isEmpty() || xdotool.isEmpty())
+    VirtualDisplay display;
+    if (!display.available())
         GTEST_SKIP() << "Xvfb or xdotool is not installed (make test installs them)";
-    for (const char* library : {DORVO2_COMPONENT_LIBRARY, DORVO2_EXAMPLE_LIBRARIES})
-        ASSERT_EQ(dorvo2test::runProgram(DORVO2_REGSVR, {library}).exitCode, 0);
+    registerComponents();
     const auto [input, output] = synthPortIds();
     ASSERT_FALSE(input.isNull() || output.isNull());
     const QString work = QString::fromStdString(dorvo2test::makeTempDir("recall"));
@@ -208,20 +249,9 @@ TEST(OuterHostWindowTest, ARecallReachesTheSynthesizerThroughTheOuterApplication
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(documentOnSynthPorts(input, output));
     }
-
-    // A display of its own, so that the confirmation can be answered on it.
-    const QString display =
-        QStringLiteral(":%1").arg(100 + QCoreApplication::applicationPid() % 400);
-    QProcess server;
-    server.start(xvfb, {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-    ASSERT_TRUE(server.waitForStarted());
-    QThread::msleep(500);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", display);
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    environment.insert("ASAN_OPTIONS", "detect_leaks=1:strict_string_checks=0");
+    ASSERT_TRUE(display.start());
     QProcess host;
-    host.setProcessEnvironment(environment);
+    host.setProcessEnvironment(display.environment);
     host.setProcessChannelMode(QProcess::MergedChannels);
     host.start(DORVO2_OUTERHOST, {"--input", "3", "--output", "3", "import", document, "resync",
                                   "wait", "6000", "quit"});
@@ -230,19 +260,14 @@ TEST(OuterHostWindowTest, ARecallReachesTheSynthesizerThroughTheOuterApplication
     QElapsedTimer waited;
     waited.start();
     while (!confirmed && waited.elapsed() < 20000 && host.state() != QProcess::NotRunning) {
-        const QString window =
-            findWindow(xdotool, environment, QStringLiteral("Confirm Recall Synchronization"));
-        if (!window.isEmpty()) {
-            QProcess key;
-            key.setProcessEnvironment(environment);
-            key.start(xdotool, {"windowfocus", "--sync", window, "key", "Return"});
-            confirmed = key.waitForFinished(5000) && key.exitCode() == 0;
-        }
+        QString found;
+        display.xdotool({"search", "--name", "Confirm Recall Synchronization"}, &found);
+        const QString window = found.section('\n', 0, 0).trimmed();
+        if (!window.isEmpty())
+            confirmed = display.xdotool({"windowfocus", "--sync", window, "key", "Return"});
         QThread::msleep(200);
     }
     ASSERT_TRUE(host.waitForFinished(60000));
-    server.terminate();
-    server.waitForFinished(5000);
     const QString printed = QString::fromLocal8Bit(host.readAll());
     ASSERT_TRUE(confirmed) << printed.toStdString();
     ASSERT_EQ(host.exitCode(), 0) << printed.toStdString();

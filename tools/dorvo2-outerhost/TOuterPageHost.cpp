@@ -91,8 +91,9 @@ HRESULT TOuterPageHost::show(IPropertyPage* page, const MPPAGEPLACEMENT* placeme
     }
     page->Show(SW_SHOW);
     m_open.push_back({page, window, info.title, geometry.width, geometry.height});
-    TOuterConsole::print("page shown \"%s\" %dx%d window 0x%X", info.title.c_str(), geometry.width,
-                         geometry.height, unsigned(window));
+    TOuterConsole::print("page shown \"%s\" %dx%d window 0x%X%s", info.title.c_str(),
+                         geometry.width, geometry.height, unsigned(window),
+                         restored ? " (kept placement)" : "");
     return S_OK;
 }
 
