@@ -2,13 +2,14 @@
 
 #include "CForeignWindowWrapper.h"
 #include "CompRecords.h"
+#include "GuiThread.h"
 #include "InterfaceReference.h"
-#include "TComponentServer.h"
 #include "WideText.h"
 
 #include <CAppServer.h>
 
 #include <QMetaObject>
+#include <QThread>
 
 #include <cstdint>
 #include <new>
@@ -19,8 +20,9 @@ HWND nativeHandle(QWidget* widget) {
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(widget->winId()));
 }
 
+// The Workspace window's thread, which the editors' pages belong to.
 bool onGuiThread() {
-    return TComponentServer::mainThreadRunning();
+    return dorvo::guiThread() && QThread::currentThread() == dorvo::guiThread();
 }
 
 } // namespace

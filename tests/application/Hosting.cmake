@@ -2,16 +2,14 @@
 # progress reports, against a test component that records every call the host makes.
 dorvo2_add_component(dorvo2_recording_component SOURCES RecordingComponent.cpp LIBS Qt6::Widgets)
 
-set(DORVO2_HOSTING_TEST_SUPPORT
-    HostingTestSupport.cpp
-    HostingTestSupport.h
-    RecordingComponent.h
-    ${PROJECT_SOURCE_DIR}/tests/platform/com/ComTestSupport.cpp)
-
-# The program registers the recording component in its own temporary registry.
+# The program registers the recording component in its own temporary registry. Usable from
+# any test folder.
 function(dorvo2_use_recording_component target)
-    target_sources(${target} PRIVATE ${DORVO2_HOSTING_TEST_SUPPORT})
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform/com)
+    set(support ${PROJECT_SOURCE_DIR}/tests/application)
+    target_sources(${target} PRIVATE ${support}/HostingTestSupport.cpp
+                   ${support}/HostingTestSupport.h ${support}/RecordingComponent.h
+                   ${PROJECT_SOURCE_DIR}/tests/platform/com/ComTestSupport.cpp)
+    target_include_directories(${target} PRIVATE ${support} ${PROJECT_SOURCE_DIR}/tests/platform/com)
     add_dependencies(${target} dorvo2-regsvr dorvo2_recording_component)
     target_compile_definitions(${target} PRIVATE
         DORVO2_REGSVR="$<TARGET_FILE:dorvo2-regsvr>"
