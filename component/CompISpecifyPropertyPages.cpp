@@ -13,8 +13,9 @@ CompISpecifyPropertyPages::CompISpecifyPropertyPages(CompIMPInitialise* owner)
 HRESULT CompISpecifyPropertyPages::GetPages(CAUUID* pages) {
     if (!DORVO_CHECK_TEXT(m_owner, "pOuter"))
         return E_FAIL;
+    // Outer applications know a missing answer field as a failed allocation.
     if (!pages)
-        return E_POINTER;
+        return E_OUTOFMEMORY;
     auto* classes = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
     if (!classes) {
         *pages = CAUUID{0, nullptr};

@@ -334,6 +334,7 @@ TEST_F(ComponentLibraryTest, FactoriesCountsRegistrationAndTheObjectsLife) {
     auto* identity = query<IUnknown>(pages, IID_IUnknown);
     EXPECT_EQ(identity, static_cast<IUnknown*>(object));
     CAUUID classes{};
+    EXPECT_EQ(pages->GetPages(nullptr), E_OUTOFMEMORY);
     ASSERT_EQ(pages->GetPages(&classes), S_OK);
     ASSERT_EQ(classes.cElems, 1u);
     EXPECT_TRUE(IsEqualGUID(classes.pElems[0], kPageClass));
@@ -582,6 +583,7 @@ TEST_F(ComponentLibraryTest, ThePropertyPageShowsTheWorkspaceInTheOuterWindow) {
     auto* pages = query<ISpecifyPropertyPages>(object, IID_ISpecifyPropertyPages);
     ASSERT_TRUE(pages);
     CAUUID classes{};
+    EXPECT_EQ(pages->GetPages(nullptr), E_OUTOFMEMORY);
     ASSERT_EQ(pages->GetPages(&classes), S_OK);
     ASSERT_EQ(classes.cElems, 1u);
     EXPECT_TRUE(IsEqualCLSID(classes.pElems[0], kPageClass));
