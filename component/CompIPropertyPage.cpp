@@ -27,36 +27,13 @@ CompIPropertyPage* CompIPropertyPage::create(IUnknown* outer) {
     return new (std::nothrow) CompIPropertyPage(outer);
 }
 
-CompIPropertyPage::CompIPropertyPage(IUnknown* outer) : m_outer(outer) {
+CompIPropertyPage::CompIPropertyPage(IUnknown* outer) : TInnerObject(nullptr), m_outer(outer) {
     TComponentServer::objectCreated();
 }
 
 CompIPropertyPage::~CompIPropertyPage() {
     setHeldObject(nullptr);
     TComponentServer::objectDestroyed();
-}
-
-HRESULT CompIPropertyPage::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPage)) {
-        *out = static_cast<IPropertyPage*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CompIPropertyPage::AddRef() {
-    return m_referenceCount.fetch_add(1) + 1;
-}
-
-ULONG CompIPropertyPage::Release() {
-    const ULONG count = m_referenceCount.fetch_sub(1) - 1;
-    if (count == 0)
-        delete this;
-    return count;
 }
 
 CompIMPInitialise* CompIPropertyPage::heldObject() {

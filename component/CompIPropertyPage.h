@@ -5,21 +5,18 @@
 // lock.
 #pragma once
 
+#include "TInnerObject.h"
+
 #include <dorvo/objbase.h>
 
-#include <atomic>
 #include <mutex>
 
 class CompIMPInitialise;
 
-class CompIPropertyPage : public IPropertyPage {
+class CompIPropertyPage : public TInnerObject<IPropertyPage, IID_IPropertyPage> {
 public:
     // Any thread (the class factory): one reference; null without memory.
     static CompIPropertyPage* create(IUnknown* outer);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
     HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -38,13 +35,12 @@ public:
 
 private:
     explicit CompIPropertyPage(IUnknown* outer);
-    virtual ~CompIPropertyPage();
+    ~CompIPropertyPage() override;
 
     // The held component object, referenced for the caller; null when none is held.
     CompIMPInitialise* heldObject();
     void setHeldObject(CompIMPInitialise* object);
 
-    std::atomic<ULONG> m_referenceCount{1};
     IUnknown* const m_outer;
     std::mutex m_holderLock;
     CompIMPInitialise* m_held = nullptr;

@@ -18,35 +18,12 @@ ProxyIPropertyPage* ProxyIPropertyPage::create(IPropertyPage* page, const QStrin
 }
 
 ProxyIPropertyPage::ProxyIPropertyPage(IPropertyPage* page, const QString& title)
-    : m_page(page), m_title(title) {
+    : TInnerObject(nullptr), m_page(page), m_title(title) {
     m_page->AddRef();
 }
 
 ProxyIPropertyPage::~ProxyIPropertyPage() {
     m_page->Release();
-}
-
-HRESULT ProxyIPropertyPage::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPage)) {
-        *out = static_cast<IPropertyPage*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ProxyIPropertyPage::AddRef() {
-    return m_referenceCount.fetch_add(1) + 1;
-}
-
-ULONG ProxyIPropertyPage::Release() {
-    const ULONG count = m_referenceCount.fetch_sub(1) - 1;
-    if (count == 0)
-        delete this;
-    return count;
 }
 
 void ProxyIPropertyPage::setTitle(const QString& title) {

@@ -4,6 +4,8 @@
 // page has its object already).
 #pragma once
 
+#include "TInnerObject.h"
+
 #include <dorvo/objbase.h>
 
 #include <QString>
@@ -11,14 +13,10 @@
 #include <atomic>
 #include <mutex>
 
-class ProxyIPropertyPage : public IPropertyPage {
+class ProxyIPropertyPage : public TInnerObject<IPropertyPage, IID_IPropertyPage> {
 public:
     // Any thread: one reference, standing for page (referenced); null without memory.
     static ProxyIPropertyPage* create(IPropertyPage* page, const QString& title);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
     HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -43,9 +41,8 @@ public:
 
 private:
     ProxyIPropertyPage(IPropertyPage* page, const QString& title);
-    virtual ~ProxyIPropertyPage();
+    ~ProxyIPropertyPage() override;
 
-    std::atomic<ULONG> m_referenceCount{1};
     IPropertyPage* const m_page;
     std::mutex m_titleLock;
     QString m_title;

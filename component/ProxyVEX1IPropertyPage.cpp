@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -32,36 +33,26 @@ ProxyVEX1IPropertyPage* ProxyVEX1IPropertyPage::create() {
 }
 
 ProxyVEX1IPropertyPage::~ProxyVEX1IPropertyPage() {
-    closeEditorPage();
-    delete m_wrapper.data();
-}
-
-HRESULT ProxyVEX1IPropertyPage::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPage)) {
-        *out = static_cast<IPropertyPage*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ProxyVEX1IPropertyPage::AddRef() {
-    return m_referenceCount.fetch_add(1) + 1;
-}
-
-ULONG ProxyVEX1IPropertyPage::Release() {
-    const ULONG count = m_referenceCount.fetch_sub(1) - 1;
-    if (count != 0)
-        return count;
+    IPropertyPage* page = std::exchange(m_editorPage, nullptr);
+    const bool activated = m_activatedOnce;
+    QPointer<CForeignWindowWrapper> wrapper = m_wrapper;
+    auto close = [page, activated, wrapper] {
+        closePage(page, activated);
+        delete wrapper.data();
+    };
     if (onGuiThread())
-        delete this;
+        close();
     else
-        QMetaObject::invokeMethod(
-            CAppServer::MS(), [this] { delete this; }, Qt::QueuedConnection);
-    return 0;
+        QMetaObject::invokeMethod(CAppServer::MS(), close, Qt::QueuedConnection);
+}
+
+void ProxyVEX1IPropertyPage::closePage(IPropertyPage* page, bool activated) {
+    if (!page)
+        return;
+    if (activated)
+        page->Deactivate();
+    page->SetObjects(0, nullptr);
+    page->Release();
 }
 
 IPropertyPage* ProxyVEX1IPropertyPage::editorPage() {
@@ -281,12 +272,7 @@ void ProxyVEX1IPropertyPage::closeEditorPage() {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_active)
         hideAndDetachWrapper();
-    if (m_editorPage) {
-        if (m_activatedOnce)
-            m_editorPage->Deactivate();
-        m_editorPage->SetObjects(0, nullptr);
-        dorvo::releaseReference(m_editorPage);
-    }
+    closePage(std::exchange(m_editorPage, nullptr), m_activatedOnce);
     m_activatedOnce = false;
     m_active = false;
 }

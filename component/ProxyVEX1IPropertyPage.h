@@ -9,25 +9,21 @@
 // recorded too and show requests dropped.
 #pragma once
 
+#include "TInnerObject.h"
+
 #include <dorvo/objbase.h>
 
 #include <QPointer>
 #include <QString>
 
-#include <atomic>
 #include <mutex>
 
 class CForeignWindowWrapper;
 
-class ProxyVEX1IPropertyPage : public IPropertyPage {
+class ProxyVEX1IPropertyPage : public TInnerObject<IPropertyPage, IID_IPropertyPage> {
 public:
     // Any thread: one reference; null without memory.
     static ProxyVEX1IPropertyPage* create();
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    // The last release off the GUI thread finishes there: the editor's page is closed on it.
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
     HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -59,15 +55,18 @@ public:
     ProxyVEX1IPropertyPage& operator=(const ProxyVEX1IPropertyPage&) = delete;
 
 private:
-    ProxyVEX1IPropertyPage() = default;
-    virtual ~ProxyVEX1IPropertyPage();
+    ProxyVEX1IPropertyPage() : TInnerObject(nullptr) {}
+    // The editor's page and the wrapper are closed on the GUI thread, also when the last
+    // reference goes on another thread.
+    ~ProxyVEX1IPropertyPage() override;
 
     // GUI thread, under the mutex.
     HRESULT activateHere(HWND parent, const RECT& rect, BOOL modal);
+    // GUI thread: deactivated when it was activated, given no objects and released.
+    static void closePage(IPropertyPage* page, bool activated);
     void hideAndDetachWrapper();
     IPropertyPage* editorPage();
 
-    std::atomic<ULONG> m_referenceCount{1};
     QPointer<CForeignWindowWrapper> m_wrapper;
     IPropertyPage* m_editorPage = nullptr;
     bool m_activatedOnce = false;
