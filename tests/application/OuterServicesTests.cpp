@@ -225,4 +225,39 @@ TEST_F(OuterServicesTest, APortListChangeGetsTheNewNamesBeforeTheComponentsHear)
     point->Unadvise(cookie);
 }
 
+TEST_F(OuterServicesTest, TheOuterApplicationsPortsOpenWithoutDevicesAndCarryItsMidi) {
+    connect();
+    RecordingFilter filter;
+    workspace.filters = {&filter};
+    // An input is fed by the outer application; an output only marks the port as the
+    // Workspace's. Neither touches a device, so ports the machine does not have open too.
+    EXPECT_TRUE(host->openPort(false, 4));
+    EXPECT_TRUE(host->openPort(true, 7));
+    EXPECT_TRUE(host->openPort(true, 900));
+    EXPECT_TRUE(host->isPortOpen(false, 4));
+    EXPECT_TRUE(host->isPortOpen(true, 900));
+
+    MPEVENT note{};
+    note.type = MPEVENT_NOTEON;
+    note.port = 4;
+    host->receiveForeignEvent(&note);
+    note.port = 5; // no input open there
+    host->receiveForeignEvent(&note);
+    ASSERT_EQ(filter.callCount(), 1u);
+    EXPECT_EQ(filter.calls()[0].event.port, 4u);
+    EXPECT_EQ(filter.calls()[0].event.received, 1u);
+
+    // What the Workspace itself sends (its Thru) goes to the outer output like the components'.
+    note.port = 900;
+    EXPECT_EQ(host->sendEvent(&note, 1), S_FALSE);
+    EXPECT_EQ(outer.sentPorts, std::vector<DWORD>{900});
+    host->closePort(false, 4);
+    host->closePort(true, 900);
+    EXPECT_FALSE(host->isPortOpen(false, 4));
+    EXPECT_FALSE(host->isPortOpen(true, 900));
+    note.port = 4;
+    host->receiveForeignEvent(&note);
+    EXPECT_EQ(filter.callCount(), 1u) << "a closed input hears nothing";
+}
+
 } // namespace
