@@ -31,12 +31,9 @@ bool TAppMIDIIn::open(int port) {
 }
 
 bool TAppMIDIIn::open(int port, std::unique_ptr<TMIDITransport> transport) {
-    if (!m_queue)
-        m_queue = new (std::nothrow) ClientIMPEventQueue(nullptr);
-    if (!m_queue || !transport)
+    if (!openFed(port) || !transport)
         return false;
     m_transport = std::move(transport);
-    m_port = port;
     return m_transport->openInput(port, this);
 }
 

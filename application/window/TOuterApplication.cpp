@@ -27,7 +27,3 @@ LRESULT TOuterApplication::callPageHost(IPropertyPage* page, DWORD code, LPVOID 
     return TClientThreadCall::callPageHost(m_clientWindow, m_clientThread, m_pageHost, page, code,
                                            data);
 }
-
-void TOuterApplication::runOnClientThread(const std::function<void()>& work) const {
-    TClientThreadCall::runOnClientThread(m_clientWindow, m_clientThread, work);
-}

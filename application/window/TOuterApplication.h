@@ -7,7 +7,6 @@
 #include <dorvo/dorvo2.h>
 #include <dorvo/winuser.h>
 
-#include <functional>
 #include <thread>
 
 class TOuterApplication {
@@ -27,8 +26,6 @@ public:
     bool hasClientWindow() const { return m_clientWindow != nullptr; }
     // GUI thread: the page host's Call, made on the outer thread (0 without a page host).
     LRESULT callPageHost(IPropertyPage* page, DWORD code, LPVOID data) const;
-    // GUI thread: work done on the outer thread, waiting for it.
-    void runOnClientThread(const std::function<void()>& work) const;
 
 private:
     IUnknown* m_host = nullptr;
