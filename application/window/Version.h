@@ -4,10 +4,11 @@
 #include "BuildVariant.h"
 
 #include <QString>
+#include <dorvo/version.h>
 
 namespace dorvo {
 
-inline const QString kVersionText = QStringLiteral("V2.3.1");
+inline const QString kVersionText = QStringLiteral("V" DORVO2_VERSION_STRING);
 // Caption of every message box and suffix of the window caption.
 inline const QString kApplicationTitle =
     kComponentBuild ? QStringLiteral("Dorvo") : QStringLiteral("Quenor Dorvo");
