@@ -110,7 +110,7 @@ HiveFile::Identity HiveFile::identityOf(const struct stat& status) {
     return {status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
 }
 
-HiveFile::HiveFile(Hive hive) : m_hive(hive) {}
+HiveFile::HiveFile(Hive hive, Folder folder) : m_hive(hive), m_folder(std::move(folder)) {}
 
 HiveFile::~HiveFile() {
     forget();
@@ -121,7 +121,12 @@ std::string HiveFile::filePath(const std::string& folder) const {
 }
 
 LONG HiveFile::refresh() {
-    return refreshFrom(registryFolder());
+    const std::string folder = m_folder();
+    if (folder.empty()) {
+        becomeEmpty();
+        return ERROR_SUCCESS;
+    }
+    return refreshFrom(folder);
 }
 
 LONG HiveFile::refreshFrom(const std::string& folder) {
@@ -190,6 +195,7 @@ LONG HiveFile::load(const std::string& path) {
     }
     m_root = std::move(parsed.root);
     m_state = State::Loaded;
+    ++m_generation;
     return ERROR_SUCCESS;
 }
 
@@ -199,6 +205,7 @@ void HiveFile::becomeEmpty() {
     forget();
     m_root = std::make_unique<RegistryKey>();
     m_state = State::Loaded;
+    ++m_generation;
 }
 
 void HiveFile::forget() {
@@ -208,6 +215,7 @@ void HiveFile::forget() {
     m_identity.reset();
     m_root.reset();
     m_state = State::Unknown;
+    ++m_generation;
 }
 
 LONG HiveFile::markUnreadable(const QString& message, std::optional<Identity> identity) {
@@ -235,7 +243,9 @@ void HiveFile::report(const QString& message, const std::optional<Identity>& ide
 }
 
 LONG HiveFile::modify(const Change& change) {
-    const std::string folder = registryFolder();
+    const std::string folder = m_folder();
+    if (folder.empty())
+        return ERROR_ACCESS_DENIED;
     std::error_code folderError;
     std::filesystem::create_directories(folder, folderError);
     if (folderError) {
@@ -258,6 +268,7 @@ LONG HiveFile::modify(const Change& change) {
     status = change(*m_root, changed);
     if (!changed)
         return status;
+    ++m_generation;
     if (status != ERROR_SUCCESS) {
         // A change that failed halfway is dropped; the next call reads the file again.
         forget();

@@ -29,7 +29,10 @@ class HiveFile {
 public:
     enum class Hive { Machine, User };
 
-    explicit HiveFile(Hive hive);
+    // folder tells where the file is at every call; an empty folder is a hive without a file,
+    // empty and unchangeable.
+    using Folder = std::function<std::string()>;
+    HiveFile(Hive hive, Folder folder);
     ~HiveFile();
     HiveFile(const HiveFile&) = delete;
     HiveFile& operator=(const HiveFile&) = delete;
@@ -39,6 +42,9 @@ public:
     LONG refresh();
     // The tree as last read; valid after refresh() succeeded.
     const RegistryKey& root() const { return *m_root; }
+    // Changes whenever the tree may have changed: a comparison with an earlier value tells
+    // whether what was made from the tree is still current.
+    quint64 generation() const { return m_generation; }
 
     // Runs change on the current tree inside a transaction. change returns a Win32 code and
     // sets its flag when it altered the tree; only then is the file written. A failed write
@@ -72,6 +78,8 @@ private:
     static Identity identityOf(const struct stat& status);
 
     const Hive m_hive;
+    const Folder m_folder;
+    quint64 m_generation = 0;
     std::string m_path; // the file that the cached state belongs to
     State m_state = State::Unknown;
     std::unique_ptr<RegistryKey> m_root;

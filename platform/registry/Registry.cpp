@@ -3,6 +3,8 @@
 #include "HiveFile.h"
 #include "KeyHandleTable.h"
 #include "KeyPath.h"
+#include "LayeredHive.h"
+#include "RegistryFolder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,12 +16,20 @@ namespace {
 
 struct RegistryState {
     std::mutex mutex;
-    HiveFile machine{HiveFile::Hive::Machine};
-    HiveFile user{HiveFile::Hive::User};
+    LayeredHive machine;
+    HiveFile user{HiveFile::Hive::User, registryFolder};
     KeyHandleTable handles;
 
+    // Where a change of the hive goes.
     HiveFile& hive(HiveFile::Hive which) {
-        return which == HiveFile::Hive::Machine ? machine : user;
+        return which == HiveFile::Hive::Machine ? machine.own() : user;
+    }
+    // What reads of the hive see, brought up to date.
+    LONG refreshView(HiveFile::Hive which, const RegistryKey*& root) {
+        const LONG status = which == HiveFile::Hive::Machine ? machine.refresh() : user.refresh();
+        if (status == ERROR_SUCCESS)
+            root = which == HiveFile::Hive::Machine ? &machine.view() : &user.root();
+        return status;
     }
 };
 
@@ -93,6 +103,24 @@ LONG findKeyToChange(RegistryKey& root, const KeyHandle& handle, bool makeMissin
     return ERROR_SUCCESS;
 }
 
+// Whether reads see the handle's key (in the machine hive, perhaps only in the machine-wide
+// registry beneath the user's own).
+bool visible(RegistryState& state, const KeyHandle& handle) {
+    const RegistryKey* root = nullptr;
+    QStringList path;
+    return !handle.deleted && state.refreshView(handle.hive, root) == ERROR_SUCCESS &&
+           walk(root, handle.path, path) != nullptr;
+}
+
+// The handle as a change treats it: a key that only the machine-wide registry holds is, to the
+// user's own hive, a key that exists without being written yet, as a predefined key does.
+KeyHandle forChange(RegistryState& state, const KeyHandle& handle) {
+    KeyHandle target = handle;
+    if (!handle.alwaysExists && handle.hive == HiveFile::Hive::Machine)
+        target.alwaysExists = visible(state, handle);
+    return target;
+}
+
 bool allowed(const KeyHandle& handle, REGSAM right) {
     return (handle.access & right) == right;
 }
@@ -114,12 +142,12 @@ template <typename Use> LONG useHandle(HKEY hKey, REGSAM right, const Use& use) 
 // handle carries `right`. read receives the handle, the key and the key's stored path.
 template <typename Read> LONG readKey(HKEY hKey, REGSAM right, const Read& read) {
     return useHandle(hKey, right, [&](RegistryState& state, const KeyHandle& base) -> LONG {
-        HiveFile& hive = state.hive(base.hive);
-        if (const LONG status = hive.refresh())
+        const RegistryKey* root = nullptr;
+        if (const LONG status = state.refreshView(base.hive, root))
             return status;
         const RegistryKey* key = nullptr;
         QStringList path;
-        if (const LONG status = findKey(hive.root(), base, key, path))
+        if (const LONG status = findKey(*root, base, key, path))
             return status;
         return read(base, *key, path);
     });
@@ -130,10 +158,11 @@ template <typename Read> LONG readKey(HKEY hKey, REGSAM right, const Read& read)
 // `changed` when it changed something.
 template <typename Change> LONG changeValues(HKEY hKey, bool makeMissing, const Change& change) {
     return useHandle(hKey, KEY_SET_VALUE, [&](RegistryState& state, const KeyHandle& base) {
+        const KeyHandle target = forChange(state, base);
         return state.hive(base.hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
             RegistryKey* key = nullptr;
             QStringList path;
-            if (const LONG found = findKeyToChange(root, base, makeMissing, changed, key, path))
+            if (const LONG found = findKeyToChange(root, target, makeMissing, changed, key, path))
                 return found;
             return change(base, *key, changed);
         });
@@ -230,10 +259,11 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*Reserved*/, LPWSTR /*l
                 return ERROR_INVALID_PARAMETER;
             DWORD disposition = REG_OPENED_EXISTING_KEY;
             QStringList path;
+            const KeyHandle target = forChange(state, base);
             const LONG status =
                 state.hive(base.hive).modify([&](RegistryKey& root, bool& changed) -> LONG {
                     RegistryKey* key = nullptr;
-                    if (const LONG found = findKeyToChange(root, base, true, changed, key, path))
+                    if (const LONG found = findKeyToChange(root, target, true, changed, key, path))
                         return found;
                     for (const QString& name : *names) {
                         RegistryKey* subkey = key->findSubkey(name);
@@ -348,6 +378,12 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
             });
             if (status == ERROR_SUCCESS)
                 state.handles.markDeleted(base.hive, deletedPath);
+            // What the package registered machine-wide is not the user's to delete.
+            KeyHandle named = base;
+            named.path += *names;
+            if ((status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED) &&
+                visible(state, named))
+                return ERROR_ACCESS_DENIED;
             return status;
         });
     });
@@ -371,5 +407,14 @@ LONG RegCloseKey(HKEY hKey) {
         RegistryState& state = registry();
         const std::lock_guard lock(state.mutex);
         return state.handles.close(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    });
+}
+
+LONG DorvoRegUseMachineWideRegistry(void) {
+    return guarded([&]() -> LONG {
+        if (systemRegistryFolder().empty())
+            return ERROR_FILE_NOT_FOUND;
+        setWritesSystemRegistry(true);
+        return ERROR_SUCCESS;
     });
 }

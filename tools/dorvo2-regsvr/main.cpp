@@ -1,14 +1,18 @@
-// dorvo2-regsvr [-u] LIBRARY: registers an in-process server library by calling its own
-// DllRegisterServer (or, with -u, DllUnregisterServer). The library writes its entries through
-// the platform library, into the registry folder that DORVO2_REGISTRY_DIR names (by default
-// ${XDG_DATA_HOME:-$HOME/.local/share}/dorvo2/registry).
+// dorvo2-regsvr [-u] [--machine] LIBRARY...: registers in-process server libraries by calling
+// their own DllRegisterServer (or, with -u, DllUnregisterServer). A library writes its entries
+// through the platform library, into the registry folder that DORVO2_REGISTRY_DIR names (by
+// default ${XDG_DATA_HOME:-$HOME/.local/share}/dorvo2/registry), or with --machine into the
+// installation's machine-wide registry, which every user's registry reads beneath their own.
 #include <dorvo/objbase.h>
+#include <dorvo/version.h>
+#include <dorvo/winreg.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,17 +21,23 @@ constexpr int kExitUsage = 2;
 
 struct Options {
     bool unregister = false;
+    bool machineWide = false;
     bool help = false;
-    const char* library = nullptr;
+    bool version = false;
+    std::vector<const char*> libraries;
 };
 
 void printUsage(FILE* out) {
     std::fprintf(out,
-                 "Usage: dorvo2-regsvr [-u] LIBRARY\n"
-                 "Registers an in-process server library by calling its DllRegisterServer.\n"
+                 "Usage: dorvo2-regsvr [-u] [--machine] LIBRARY...\n"
+                 "Registers in-process server libraries (Dorvo components) by calling their\n"
+                 "DllRegisterServer.\n"
                  "\n"
-                 "  -u          unregister: call DllUnregisterServer instead\n"
-                 "  -h, --help  show this text\n"
+                 "  -u           unregister: call DllUnregisterServer instead\n"
+                 "  --machine    register for every user of this installation (needs write\n"
+                 "               access to its machine-wide registry; for packages)\n"
+                 "  -h, --help   show this text\n"
+                 "  --version    show the version\n"
                  "\n"
                  "Entries are written to the registry folder $DORVO2_REGISTRY_DIR, by default\n"
                  "${XDG_DATA_HOME:-$HOME/.local/share}/dorvo2/registry.\n");
@@ -42,20 +52,21 @@ bool parseOptions(int argc, char** argv, Options* options) {
             optionsEnded = true;
         } else if (!optionsEnded && std::strcmp(arg, "-u") == 0) {
             options->unregister = true;
+        } else if (!optionsEnded && std::strcmp(arg, "--machine") == 0) {
+            options->machineWide = true;
+        } else if (!optionsEnded && std::strcmp(arg, "--version") == 0) {
+            options->version = true;
         } else if (!optionsEnded &&
                    (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0)) {
             options->help = true;
         } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
             std::fprintf(stderr, "dorvo2-regsvr: unknown option %s\n", arg);
             return false;
-        } else if (options->library) {
-            std::fprintf(stderr, "dorvo2-regsvr: only one LIBRARY can be given\n");
-            return false;
         } else {
-            options->library = arg;
+            options->libraries.push_back(arg);
         }
     }
-    if (!options->help && !options->library) {
+    if (!options->help && !options->version && options->libraries.empty()) {
         std::fprintf(stderr, "dorvo2-regsvr: no LIBRARY given\n");
         return false;
     }
@@ -107,8 +118,22 @@ int main(int argc, char** argv) {
         printUsage(stdout);
         return EXIT_SUCCESS;
     }
-    std::string path;
-    if (!absolutePath(options.library, &path))
+    if (options.version) {
+        std::printf("dorvo2-regsvr %s\n", DORVO2_VERSION_STRING);
+        return EXIT_SUCCESS;
+    }
+    if (options.machineWide && DorvoRegUseMachineWideRegistry() != ERROR_SUCCESS) {
+        std::fprintf(stderr, "dorvo2-regsvr: this installation has no machine-wide registry "
+                             "(the platform library is not an installed one)\n");
         return kExitFailure;
-    return callServerFunction(path, options.unregister);
+    }
+    // Every library is tried; the exit status tells whether one failed.
+    int status = EXIT_SUCCESS;
+    for (const char* library : options.libraries) {
+        std::string path;
+        if (!absolutePath(library, &path) ||
+            callServerFunction(path, options.unregister) != EXIT_SUCCESS)
+            status = kExitFailure;
+    }
+    return status;
 }

@@ -79,4 +79,10 @@ DORVO_API LONG RegCloseKey(HKEY hKey);
 typedef void (*DorvoRegProblemHandler)(const char* messageUtf8, void* context);
 DORVO_API void DorvoRegSetProblemHandler(DorvoRegProblemHandler handler, void* context);
 
+/* For installers: from this call on, the process's changes of HKEY_LOCAL_MACHINE and
+   HKEY_CLASSES_ROOT go to the installation's machine-wide registry, which every user's registry
+   reads beneath their own, and reads of them see that registry alone. ERROR_FILE_NOT_FOUND when
+   the installation has none (a platform library that was not installed). */
+DORVO_API LONG DorvoRegUseMachineWideRegistry(void);
+
 #endif /* DORVO_WINREG_H */

@@ -195,6 +195,9 @@ QStringList WarningCapture::messages() const {
 void RegistryTest::SetUp() {
     m_folder = dorvo2test::makeTempDir("registry");
     setenv("DORVO2_REGISTRY_DIR", m_folder.c_str(), 1);
+    // A machine-wide registry of its own, empty until a test writes one.
+    m_systemFolder = dorvo2test::makeTempDir("machine-wide");
+    setenv("DORVO2_SYSTEM_REGISTRY_DIR", m_systemFolder.c_str(), 1);
 }
 
 } // namespace regtest

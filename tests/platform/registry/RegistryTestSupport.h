@@ -54,6 +54,7 @@ protected:
     std::string userHive() const { return m_folder + "/user.reg"; }
 
     std::string m_folder;
+    std::string m_systemFolder;
 };
 
 } // namespace regtest
