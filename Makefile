@@ -6,13 +6,14 @@ BUILD_TSAN ?= build/tsan
 JOBS ?= $(shell nproc)
 
 .PHONY: test run build-run deps deps-test check-sources build-test build-variants fuzz-smoke tsan \
-	clean format
+	deb check-deb clean format
 
 test: deps-test check-sources build-test
 	ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz-smoke
 	$(MAKE) build-run
 	$(MAKE) build-variants
+	$(MAKE) check-deb
 
 # Builds the program alone (no tests, no sanitizer) and starts it; without an ALSA sequencer
 # and without a running JACK server it runs on the virtual MIDI devices.
@@ -28,11 +29,23 @@ run: deps build-run
 
 # The optimised build of the program and the example components (make test builds it too, so
 # that warnings of the optimiser are caught there).
+# It is configured for /usr, as the Debian package (make deb) installs it.
 build-run:
 	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
-		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF
+		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+		-DDORVO2_RELOCATABLE=OFF
 	cmake --build $(BUILD_RUN) --target dorvo2 dorvo2-regsvr dorvo2-xdw dorvo2_demosynth dorvo2_midimonitor \
 		dorvo2_sysexlibrarian --parallel $(JOBS)
+
+# The Debian package of the optimised build, in $(BUILD_RUN)/dorvo2_<version>_<arch>.deb.
+deb: deps build-run
+	cmake --build $(BUILD_RUN) --parallel $(JOBS)
+	cd $(BUILD_RUN) && cpack -G DEB
+
+# The package's contents, dependencies and lint; with DORVO2_DEB_INSTALL_CHECK=1 (as root, on a
+# machine of its own such as CI's) it is also installed, used and purged.
+check-deb: deb
+	scripts/check-deb $(BUILD_RUN)
 
 deps:
 	scripts/install-deps build

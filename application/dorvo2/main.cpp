@@ -5,11 +5,14 @@
 #include "LongPathName.h"
 #include "ShellLog.h"
 #include "Splash.h"
+#include "TCommandLine.h"
+#include "TComponentCatalogue.h"
 #include "TProgramEventFilter.h"
 #include "TSingleInstance.h"
 #include "Version.h"
 
 #include <CAppServer.h>
+#include <GuidConversion.h>
 #include <dorvo/objbase.h>
 
 #include <QApplication>
@@ -19,7 +22,9 @@
 #include <QSplashScreen>
 #include <QThread>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -27,16 +32,56 @@ constexpr int kMinimumSplashMs = 1000;
 constexpr int kSplashPollMs = 10;
 constexpr int kNewSessionDelayMs = 100;
 
+constexpr int kExitUsage = 2;
+
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+    return arguments;
+}
+
+// The catalogue as the Workspace offers it: one line per component, its name and class.
+int listComponents(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    TComponentCatalogue catalogue;
+    if (const QList<TCatalogueEntry>* entries = catalogue.entries())
+        for (const TCatalogueEntry& entry : *entries)
+            std::printf("%s\t%s\n", qPrintable(entry.name),
+                        qPrintable(dorvo::uuidFromGuid(entry.classId).toString().toUpper()));
+    return 0;
+}
+
+// What needs no window: the help, the version, the catalogue, a command line that makes no
+// sense. Nothing when the program is to run.
+std::optional<int> answerWithoutWindow(const TCommandLine& line, int argc, char** argv) {
+    switch (line.request()) {
+    case TCommandLine::Request::Help:
+        std::fputs(qPrintable(TCommandLine::usage()), stdout);
+        return 0;
+    case TCommandLine::Request::Version:
+        std::fputs(qPrintable(TCommandLine::versionText()), stdout);
+        return 0;
+    case TCommandLine::Request::ListComponents:
+        return listComponents(argc, argv);
+    case TCommandLine::Request::Wrong:
+        std::fprintf(stderr, "dorvo2: %s\n%s", qPrintable(line.problem()),
+                     qPrintable(TCommandLine::usage()));
+        return kExitUsage;
+    case TCommandLine::Request::Run:
+        break;
+    }
+    return std::nullopt;
+}
+
 // A later start: the path as given, made absolute here because the running instance has a
 // working folder of its own. Ends with 0 whatever the running instance answered.
-int handOverToRunningInstance(int argc, char** argv) {
+int handOverToRunningInstance(int argc, char** argv, const QString& document) {
     QCoreApplication application(argc, argv);
     THandOverMessage message;
     message.senderProcessId = quint32(QCoreApplication::applicationPid());
-    if (argc >= 2 && argv[1] && argv[1][0] != '\0') {
-        const QString given = QFile::decodeName(argv[1]);
-        message.path = QFile::encodeName(QDir::current().absoluteFilePath(given));
-    }
+    if (!document.isEmpty())
+        message.path = QFile::encodeName(QDir::current().absoluteFilePath(document));
     const quint32 answer = TSingleInstance::handOver(message);
     qCDebug(lcShell, "hand-over answered %u", answer);
     return 0;
@@ -55,12 +100,16 @@ void holdSplash(const QElapsedTimer& shownFor) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const TCommandLine line = TCommandLine::parse(argumentsOf(argc, argv));
+    if (const std::optional<int> answered = answerWithoutWindow(line, argc, argv))
+        return *answered;
+
     TSingleInstance instance;
     switch (instance.claim()) {
     case TSingleInstance::Claim::First:
         break;
     case TSingleInstance::Claim::Second:
-        return handOverToRunningInstance(argc, argv);
+        return handOverToRunningInstance(argc, argv, line.document());
     case TSingleInstance::Claim::Failed:
         qWarning("Cannot take the single-instance lock %s: %s",
                  qPrintable(TSingleInstance::lockFilePath()), qPrintable(instance.lockError()));
@@ -86,8 +135,8 @@ int main(int argc, char** argv) {
     application->installEventFilter(&filter);
     instance.listen(
         [&filter](const THandOverMessage& message) { return filter.takeHandOver(message); });
-    if (argc > 1 && argv[1])
-        window->createFromFile(dorvo::longPathName(QFile::decodeName(argv[1])));
+    if (!line.document().isEmpty())
+        window->createFromFile(dorvo::longPathName(line.document()));
 
     holdSplash(splashTime);
     // The window shows first, so that the splash can close once the window is on screen.

@@ -1,6 +1,7 @@
 // The real program in processes of its own: the splash and start-up times, and a second start
 // that hands its path to the first, with the first's start-up trace on its error output.
 #include "HostingTestSupport.h"
+#include "TCommandLine.h"
 #include "TSingleInstance.h"
 #include "TestEnvironment.h"
 
@@ -13,6 +14,7 @@
 #include <QSettings>
 #include <QThread>
 #include <QUuid>
+#include <dorvo/version.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -187,6 +189,65 @@ TEST(StartupProcessTest, ASecondStartEndsWithZeroWhenNobodyAnswers) {
     EXPECT_EQ(secondStart(runtime, {"/tmp/B.XDW"}), 0);
     EXPECT_GE(timer.elapsed(), TSingleInstance::kHandOverTimeoutMs);
     qputenv("XDG_RUNTIME_DIR", previousRuntime);
+}
+
+} // namespace
+
+namespace {
+
+struct Answer {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+// A start that answers on the command line and ends, without a display to open a window on.
+Answer answerOf(const QStringList& arguments) {
+    Dorvo dorvo(freshRuntimeFolder());
+    QProcessEnvironment environment = dorvo.processEnvironment();
+    environment.remove("QT_QPA_PLATFORM");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    dorvo.setProcessEnvironment(environment);
+    dorvo.setArguments(arguments);
+    dorvo.start();
+    Answer answer;
+    if (dorvo.waitForFinished(kStartLimitMs) && dorvo.exitStatus() == QProcess::NormalExit)
+        answer.exitCode = dorvo.exitCode();
+    answer.output = QString::fromLocal8Bit(dorvo.readAllStandardOutput());
+    answer.errors = QString::fromLocal8Bit(dorvo.readAllStandardError());
+    return answer;
+}
+
+TEST(StartupProcessTest, TheCommandLineAnswersWithoutAWindowAndKeepsTheDocumentFirst) {
+    const Answer version = answerOf({"--version"});
+    EXPECT_EQ(version.exitCode, 0) << version.errors.toStdString();
+    EXPECT_EQ(version.output, "dorvo2 " DORVO2_VERSION_STRING "\n");
+
+    const Answer help = answerOf({"-h"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.startsWith("Usage: dorvo2 [OPTION]... [DOCUMENT.XDW]"))
+        << help.output.toStdString();
+
+    ASSERT_TRUE(hostingtest::registerRecordingComponent());
+    const Answer listed = answerOf({"--list-components"});
+    EXPECT_EQ(listed.exitCode, 0) << listed.errors.toStdString();
+    EXPECT_TRUE(listed.output.contains(hostingtest::recordingEntry().name + "\t{"))
+        << listed.output.toStdString();
+
+    const Answer twoDocuments = answerOf({"a.XDW", "b.XDW"});
+    EXPECT_EQ(twoDocuments.exitCode, 2);
+    EXPECT_TRUE(twoDocuments.errors.contains("only one document can be opened: b.XDW"));
+
+    // The first plain argument is the document, whatever Qt's options stand around it; after
+    // "--" even a name that looks like an option is one.
+    const TCommandLine withQtOptions =
+        TCommandLine::parse({"-platform", "offscreen", "Studio.XDW", "-reverse"});
+    EXPECT_EQ(withQtOptions.request(), TCommandLine::Request::Run);
+    EXPECT_EQ(withQtOptions.document(), "Studio.XDW");
+    const TCommandLine dashed = TCommandLine::parse({"--", "--help"});
+    EXPECT_EQ(dashed.request(), TCommandLine::Request::Run);
+    EXPECT_EQ(dashed.document(), "--help");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "TOuterSession.h"
 #include "TOuterWindows.h"
 
+#include <dorvo/version.h>
 #include <dorvo/winuser.h>
 
 #include <poll.h>
@@ -28,6 +29,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: dorvo2-outerhost [--window] [--input PORT]... [--output PORT] [COMMAND]...\n"
+    "       dorvo2-outerhost --help | --version\n"
     "Loads the Dorvo component (libdorvo2comp.so, registered with dorvo2-regsvr) as a sequencer\n"
     "would, and runs the commands in order:\n"
     "  load PROJECT    gives the component the data saved in PROJECT\n"
@@ -220,6 +222,10 @@ int main(int argc, char** argv) {
         const std::string option = words.front();
         if (option == "--help") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (option == "--version") {
+            std::printf("dorvo2-outerhost %s\n", DORVO2_VERSION_STRING);
             return 0;
         }
         if (option == "--window") {

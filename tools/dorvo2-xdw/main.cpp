@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QString>
+#include <dorvo/version.h>
 
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@ constexpr int kExitUsage = 2;
 void printUsage(FILE* out) {
     std::fputs("Usage: dorvo2-xdw dump FILE\n"
                "       dorvo2-xdw validate FILE\n"
+               "       dorvo2-xdw --help | --version\n"
                "Reads a Dorvo workspace document (.XDW).\n"
                "\n"
                "  dump      print the document as JSON\n"
@@ -36,6 +38,10 @@ void printLine(FILE* out, const QString& line) {
 int main(int argc, char** argv) {
     if (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
         printUsage(stdout);
+        return 0;
+    }
+    if (argc == 2 && !std::strcmp(argv[1], "--version")) {
+        std::printf("dorvo2-xdw %s\n", DORVO2_VERSION_STRING);
         return 0;
     }
     if (argc != 3 || (std::strcmp(argv[1], "dump") != 0 && std::strcmp(argv[1], "validate") != 0)) {
