@@ -48,7 +48,7 @@ int listComponents(int argc, char** argv) {
     if (const QList<TCatalogueEntry>* entries = catalogue.entries())
         for (const TCatalogueEntry& entry : *entries)
             std::printf("%s\t%s\n", qPrintable(entry.name),
-                        qPrintable(dorvo::uuidFromGuid(entry.classId).toString().toUpper()));
+                        qPrintable(uuidFromGuid(entry.classId).toString().toUpper()));
     return 0;
 }
 
