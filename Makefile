@@ -34,7 +34,7 @@ build-run:
 	cmake -S . -B $(BUILD_RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVO2_SANITIZER= \
 		-DDORVO2_BUILD_TESTS=OFF -DDORVO2_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
 		-DDORVO2_RELOCATABLE=OFF
-	cmake --build $(BUILD_RUN) --target dorvo2 dorvo2-regsvr dorvo2-xdw dorvo2_demosynth dorvo2_midimonitor \
+	cmake --build $(BUILD_RUN) --target dorvo2 dorvo2-regsvr dorvo2-xdw dorvo2_manual dorvo2_demosynth dorvo2_midimonitor \
 		dorvo2_sysexlibrarian --parallel $(JOBS)
 
 # The Debian package of the optimised build, in $(BUILD_RUN)/dorvo2_<version>_<arch>.deb.

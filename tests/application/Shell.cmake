@@ -3,6 +3,7 @@ dorvo2_add_test(application_shell_tests QT
     SOURCES
         HandOverTests.cpp
         ImagesTests.cpp
+        ManualLocationTests.cpp
         PreferencesTests.cpp
         ShellTestSupport.h
         WorkspaceWindowTests.cpp

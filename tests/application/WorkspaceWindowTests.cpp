@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -151,10 +152,12 @@ TEST_F(WorkspaceWindowTest, CommandsBeforeTheWindowIsReadyDoNothing) {
     ASSERT_EQ(messages.requests.size(), 1);
     EXPECT_EQ(messages.requests[0].kind, TUserMessage::Kind::Warning);
     EXPECT_EQ(messages.requests[0].caption, "Quenor Dorvo");
+    // No manual beside the test program nor installed above it: the installed place is named.
     EXPECT_EQ(messages.requests[0].text,
-              QString("Failed to load \"%1/Dorvo.pdf\" help document.\n\nPlease try "
+              QString("Failed to load \"%1\" help document.\n\nPlease try "
                       "re-installing the package.\n")
-                  .arg(QCoreApplication::applicationDirPath()));
+                  .arg(QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                       "/../share/doc/dorvo2/Dorvo.pdf")));
     entryTitled(menuTitled(*window, "&Help"), "&About Quenor Dorvo")->trigger();
     EXPECT_EQ(modal.seen, QStringList{"About"});
 }
