@@ -6,12 +6,17 @@ set(CPACK_PACKAGE_NAME dorvo2)
 set(CPACK_PACKAGE_VENDOR "Quenor")
 set(CPACK_PACKAGE_CONTACT "Dorvo developers <dorvo@quenor.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "workspace host for editors of MIDI studio hardware")
-set(CPACK_PACKAGE_DESCRIPTION "Dorvo hosts editor components, plug-ins that each edit the \
-parameters of one piece of MIDI-controlled studio hardware. Editors are collected in a \
-Workspace, connected to MIDI ports (ALSA sequencer or JACK), synchronized with the hardware one \
-by one or all at once, and saved with the whole studio setup in one workspace document. The \
-package includes example components, a simulated synthesizer for trying Dorvo without \
-hardware, the component build for sequencers, and the SDK for writing components.")
+# The long description, in lines of at most 80 characters as the package wants them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Dorvo hosts editor components: plug-ins that each edit the parameters of one"
+    "piece of MIDI-controlled studio hardware. Editors are collected in a Workspace,"
+    "connected to MIDI ports (ALSA sequencer or JACK), synchronized with the"
+    "hardware one by one or all at once, and saved with the whole studio setup in"
+    "one workspace document."
+    "."
+    "The package includes example components, a simulated synthesizer for trying"
+    "Dorvo without hardware, the component build for sequencers, and the SDK for"
+    "writing components.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
@@ -29,14 +34,17 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd2")
 get_property(components GLOBAL PROPERTY DORVO2_INSTALLED_COMPONENTS)
 list(TRANSFORM components PREPEND "${CMAKE_INSTALL_PREFIX}/")
 list(JOIN components " " DORVO2_PACKAGED_COMPONENTS)
-set(DORVO2_PACKAGED_REGSVR "${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/dorvo2-regsvr")
 set(scripts ${CMAKE_BINARY_DIR}/debian)
 foreach(script postinst prerm postrm)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/${script}.in ${scripts}/${script} @ONLY
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                     WORLD_READ WORLD_EXECUTE)
 endforeach()
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${scripts}/postinst ${scripts}/prerm ${scripts}/postrm)
+# The platform library is a shared library of the system's library folder: ldconfig runs after
+# the package comes and goes.
+file(WRITE ${scripts}/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${scripts}/postinst ${scripts}/prerm ${scripts}/postrm
+                                       ${scripts}/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # What every Debian package carries in its documentation folder, compressed as Debian wants.
