@@ -3,7 +3,6 @@
 #include "HiveParser.h"
 #include "HiveWriter.h"
 #include "ProblemReports.h"
-#include "RegistryFolder.h"
 
 #include <QtGlobal>
 #include <cerrno>
